@@ -1,0 +1,401 @@
+#include "imaging/resample.h"
+
+#include "imaging/tcsbitmap.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace lystra {
+
+namespace {
+
+constexpr int kFracBits = 17;
+constexpr double kFracOne = 131072.0;
+
+// Exact unsigned division by multiplication: for every n <= maxDividend,
+// (n * multiplier) >> shift == n / divisor (Granlund and Montgomery: with
+// N = bits of maxDividend, l = ceil(log2 d), shift = N + l and multiplier =
+// ceil(2^shift / d), the error d * multiplier - 2^shift < 2^l = 2^(shift-N)).
+struct Divider {
+    std::uint64_t multiplier = 1;
+    int shift = 0;
+    bool fits32 = true; // every product stays below 2^32
+
+    static Divider make(std::uint32_t divisor, std::uint32_t maxDividend)
+    {
+        const int n = std::max(1, int(std::bit_width(maxDividend)));
+        const int l = int(std::bit_width(divisor - 1));
+        const int shift = n + l;
+        const std::uint64_t multiplier = ((std::uint64_t{1} << shift) + divisor - 1) / divisor;
+        return {multiplier, shift, multiplier * maxDividend < (std::uint64_t{1} << 32)};
+    }
+    std::uint32_t operator()(std::uint32_t n) const
+    {
+        return std::uint32_t((n * multiplier) >> shift);
+    }
+};
+
+// The averaging span or interpolation position of every destination column.
+struct ColumnTable {
+    std::vector<int> first, last, frac;
+    std::vector<Divider> divider;
+};
+
+ColumnTable columnTable(int sw, int dw, double xs)
+{
+    ColumnTable t;
+    t.first.resize(size_t(dw));
+    t.last.resize(size_t(dw));
+    t.frac.resize(size_t(dw));
+    t.divider.resize(size_t(dw));
+    for (int i = 0; i < dw; ++i) {
+        const double x = i / xs;
+        const int first = int(x);
+        t.first[size_t(i)] = first;
+        t.frac[size_t(i)] = int((x - first) * kFracOne);
+        const int last = std::min(int(std::min(i + 1, dw - 1) / xs + 1e-10), sw - 1);
+        t.last[size_t(i)] = std::max(last, first);
+        const auto count = std::uint32_t(t.last[size_t(i)] - first + 1);
+        t.divider[size_t(i)] = Divider::make(count, 255 * count);
+    }
+    return t;
+}
+
+// floor(a + (b - a) * frac / 2^17) for one channel.
+inline std::uint8_t lerp(int a, int b, int frac)
+{
+    return std::uint8_t(a + (((b - a) * frac) >> kFracBits));
+}
+
+void shrinkRow(const std::uint8_t* s, std::uint8_t* w, int dw, const ColumnTable& t)
+{
+    for (int i = 0; i < dw; ++i) {
+        const int first = t.first[size_t(i)];
+        const int last = t.last[size_t(i)];
+        std::uint32_t b = 0, g = 0, r = 0;
+        for (const std::uint8_t* p = s + 3 * first; p <= s + 3 * last; p += 3) {
+            b += p[0];
+            g += p[1];
+            r += p[2];
+        }
+        const Divider& d = t.divider[size_t(i)];
+        w[0] = std::uint8_t(d(b));
+        w[1] = std::uint8_t(d(g));
+        w[2] = std::uint8_t(d(r));
+        w += 3;
+    }
+}
+
+void growRow(const std::uint8_t* s, std::uint8_t* w, int sw, int dw, const ColumnTable& t)
+{
+    for (int i = 0; i < dw; ++i) {
+        const int a = t.first[size_t(i)];
+        const int b = std::min(a + 1, sw - 1);
+        const int frac = t.frac[size_t(i)];
+        for (int c = 0; c < 3; ++c)
+            w[3 * i + c] = lerp(s[3 * a + c], s[3 * b + c], frac);
+    }
+}
+
+// Per-channel mean of work rows first..last into one destination row.
+template <typename Word>
+void averageRows(const std::uint8_t* work, std::int64_t stride, int first, int last,
+                 std::uint8_t* out, int bytes, std::uint32_t* acc, const Divider& d)
+{
+    std::fill_n(acc, bytes, 0u);
+    for (int row = first; row <= last; ++row) {
+        const std::uint8_t* p = work + row * stride;
+        for (int k = 0; k < bytes; ++k)
+            acc[k] += p[k];
+    }
+    const Word m = Word(d.multiplier);
+    const int shift = d.shift;
+    for (int k = 0; k < bytes; ++k)
+        out[k] = std::uint8_t((Word(acc[k]) * m) >> shift);
+}
+
+// Runs body(from, to) over [0, count) split into equal parts, one per thread.
+template <typename Body>
+void splitRows(int count, int threads, const Body& body)
+{
+    threads = std::clamp(threads, 1, std::max(1, count / 16));
+    if (threads == 1) {
+        body(0, count);
+        return;
+    }
+    std::vector<std::thread> pool;
+    const int step = (count + threads - 1) / threads;
+    for (int t = 1; t < threads; ++t) {
+        const int from = std::min(count, t * step);
+        const int to = std::min(count, from + step);
+        pool.emplace_back([&body, from, to] { body(from, to); });
+    }
+    body(0, std::min(count, step));
+    for (auto& thread : pool)
+        thread.join();
+}
+
+int threadCount(int requested)
+{
+    if (requested > 0)
+        return requested;
+    return int(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+} // namespace
+
+void resample24(const TcsBitmap& source, TcsBitmap& destination, int threads)
+{
+    const int sw = source.width(), sh = source.height();
+    const int dw = destination.width(), dh = destination.height();
+    if (sw == 0 || sh == 0 || dw == 0 || dh == 0)
+        return;
+    const double xs = double(dw) / sw;
+    const double ys = double(dh) / sh;
+    if (xs == 1 && ys == 1) {
+        destination.assignGraphic(&source);
+        return;
+    }
+    threads = threadCount(threads);
+    const ColumnTable columns = columnTable(sw, dw, xs);
+    const std::int64_t stride = std::int64_t{dw} * 3;
+    std::vector<std::uint8_t> work(size_t(stride * sh));
+
+    splitRows(sh, threads, [&](int from, int to) {
+        for (int r = from; r < to; ++r) {
+            std::uint8_t* w = work.data() + r * stride;
+            if (xs > 1)
+                growRow(source.scanLine(r), w, sw, dw, columns);
+            else
+                shrinkRow(source.scanLine(r), w, dw, columns);
+        }
+    });
+
+    const int bytes = int(stride);
+    splitRows(dh, threads, [&](int from, int to) {
+        std::vector<std::uint32_t> acc(static_cast<size_t>(bytes));
+        for (int i = from; i < to; ++i) {
+            std::uint8_t* out = destination.scanLine(i);
+            if (ys > 1) {
+                const double y = i / ys;
+                const int r = int(y);
+                const int frac = int((y - r) * kFracOne);
+                const std::uint8_t* a = work.data() + r * stride;
+                const std::uint8_t* b = work.data() + std::min(r + 1, sh - 1) * stride;
+                for (int k = 0; k < bytes; ++k)
+                    out[k] = lerp(a[k], b[k], frac);
+                continue;
+            }
+            const int first = int(i / ys);
+            const int last =
+                std::max(first, std::min(int(std::min(i + 1, dh - 1) / ys), sh - 1));
+            const auto count = std::uint32_t(last - first + 1);
+            const Divider d = Divider::make(count, 255 * count);
+            if (d.fits32)
+                averageRows<std::uint32_t>(work.data(), stride, first, last, out, bytes,
+                                           acc.data(), d);
+            else
+                averageRows<std::uint64_t>(work.data(), stride, first, last, out, bytes,
+                                           acc.data(), d);
+        }
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Filter resampler
+
+namespace {
+
+constexpr float kPi = 3.14159265358979323846f;
+
+float boxFilter(float x)
+{
+    return x > -0.5f && x <= 0.5f ? 1.0f : 0.0f;
+}
+
+float triangleFilter(float x)
+{
+    const float t = std::fabs(x);
+    return t < 1.0f ? 1.0f - t : 0.0f;
+}
+
+float hermiteFilter(float x)
+{
+    const float t = std::fabs(x);
+    return t < 1.0f ? (2.0f * t - 3.0f) * t * t + 1.0f : 0.0f;
+}
+
+float bellFilter(float x)
+{
+    const float t = std::fabs(x);
+    if (t < 0.5f)
+        return 0.75f - t * t;
+    if (t < 1.5f)
+        return 0.5f * (t - 1.5f) * (t - 1.5f);
+    return 0.0f;
+}
+
+float bSplineFilter(float x)
+{
+    const float t = std::fabs(x);
+    if (t < 1.0f)
+        return 0.5f * t * t * t - t * t + 2.0f / 3.0f;
+    if (t < 2.0f)
+        return (2.0f - t) * (2.0f - t) * (2.0f - t) / 6.0f;
+    return 0.0f;
+}
+
+float sinc(float x)
+{
+    if (x == 0.0f)
+        return 1.0f;
+    const float px = kPi * x;
+    return std::sin(px) / px;
+}
+
+float lanczos3Filter(float x)
+{
+    const float t = std::fabs(x);
+    return t < 3.0f ? sinc(t) * sinc(t / 3.0f) : 0.0f;
+}
+
+float mitchellFilter(float x)
+{
+    const float t = std::fabs(x);
+    if (t < 1.0f)
+        return (7.0f * t * t * t - 12.0f * t * t + 16.0f / 3.0f) / 6.0f;
+    if (t < 2.0f)
+        return (-7.0f / 3.0f * t * t * t + 12.0f * t * t - 20.0f * t + 32.0f / 3.0f) / 6.0f;
+    return 0.0f;
+}
+
+struct Contributor {
+    int index;
+    float weight;
+};
+using ContributorList = std::vector<std::vector<Contributor>>;
+
+int mirror(int j, int size)
+{
+    if (j < 0)
+        j = -j;
+    else if (j >= size)
+        j = 2 * size - 1 - j;
+    // Sources narrower than the filter can mirror past the other edge.
+    return std::clamp(j, 0, size - 1);
+}
+
+ContributorList contributors(int sourceSize, int destSize, const TResampleFilter& filter)
+{
+    const float scale = float(destSize) / float(sourceSize);
+    ContributorList lists(static_cast<size_t>(destSize));
+    for (int i = 0; i < destSize; ++i) {
+        const float center = float(i) / scale;
+        auto& list = lists[size_t(i)];
+        if (scale < 1.0f) {
+            const float width = filter.support / scale;
+            const float fscale = 1.0f / scale;
+            for (int j = int(std::floor(center - width)); j <= int(std::ceil(center + width)); ++j) {
+                const float weight = filter.function((center - float(j)) / fscale) / fscale;
+                if (weight != 0.0f)
+                    list.push_back({mirror(j, sourceSize), weight});
+            }
+        } else {
+            for (int j = int(std::floor(center - filter.support));
+                 j <= int(std::ceil(center + filter.support)); ++j) {
+                const float weight = filter.function(center - float(j));
+                if (weight != 0.0f)
+                    list.push_back({mirror(j, sourceSize), weight});
+            }
+        }
+    }
+    return lists;
+}
+
+std::uint8_t clampChannel(float value)
+{
+    if (value > 255.0f)
+        return 255;
+    if (value < 0.0f)
+        return 0;
+    return std::uint8_t(std::nearbyint(value));
+}
+
+} // namespace
+
+const std::array<TResampleFilter, 7>& resampleFilters()
+{
+    static const std::array<TResampleFilter, 7> filters{{
+        {"Box", boxFilter, 0.5f},
+        {"Triangle", triangleFilter, 1.0f},
+        {"Hermite", hermiteFilter, 1.0f},
+        {"Bell", bellFilter, 1.5f},
+        {"B-Spline", bSplineFilter, 2.0f},
+        {"Lanczos3", lanczos3Filter, 3.0f},
+        {"Mitchell", mitchellFilter, 2.0f},
+    }};
+    return filters;
+}
+
+const TResampleFilter& resampleFilter(const QString& name)
+{
+    for (const auto& filter : resampleFilters())
+        if (name == QLatin1StringView(filter.name))
+            return filter;
+    throw Exception(QStringLiteral("Unknown resampling filter \"%1\"").arg(name));
+}
+
+void filterResample(const TcsBitmap& source, TcsBitmap& destination,
+                    const TResampleFilter& filter)
+{
+    const int sw = source.width(), sh = source.height();
+    const int dw = destination.width(), dh = destination.height();
+    if (sw == 0 || sh == 0 || dw == 0 || dh == 0 || destination.pixelFormat() != pf24bit)
+        return;
+    const std::int64_t stride = std::int64_t{dw} * 3;
+    std::vector<std::uint8_t> work(size_t(stride * sh));
+    const bool direct24 = source.pixelFormat() == pf24bit;
+
+    const ContributorList columns = contributors(sw, dw, filter);
+    for (int r = 0; r < sh; ++r) {
+        const std::uint8_t* s = source.scanLine(r);
+        std::uint8_t* w = work.data() + r * stride;
+        for (int i = 0; i < dw; ++i) {
+            float b = 0, g = 0, red = 0;
+            for (const Contributor& c : columns[size_t(i)]) {
+                if (direct24) {
+                    const std::uint8_t* p = s + 3 * c.index;
+                    b += c.weight * p[0];
+                    g += c.weight * p[1];
+                    red += c.weight * p[2];
+                } else {
+                    const QRgb rgb = source.pixelRgb(c.index, r);
+                    b += c.weight * float(qBlue(rgb));
+                    g += c.weight * float(qGreen(rgb));
+                    red += c.weight * float(qRed(rgb));
+                }
+            }
+            w[3 * i] = clampChannel(b);
+            w[3 * i + 1] = clampChannel(g);
+            w[3 * i + 2] = clampChannel(red);
+        }
+    }
+
+    const ContributorList rows = contributors(sh, dh, filter);
+    for (int i = 0; i < dh; ++i) {
+        std::uint8_t* out = destination.scanLine(i);
+        for (int k = 0; k < stride; ++k) {
+            float sum = 0;
+            for (const Contributor& c : rows[size_t(i)])
+                sum += c.weight * work[size_t(c.index * stride + k)];
+            out[k] = clampChannel(sum);
+        }
+    }
+}
+
+} // namespace lystra
