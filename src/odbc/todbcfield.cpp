@@ -50,10 +50,14 @@ TODBCResultField readField(TXMLParser& parser)
         const QByteArray element = parser.NextTag();
         if (sameName(element, "/field"))
             return entry;
-        applyElement(entry, element, parser.Text());
+        const QByteArray text = parser.Text();
         // A document that ends right after an element's text was cut short:
-        // the element is as unclosed as one followed by a foreign tag.
-        if (parser.AtEnd() || !sameName(parser.NextTag(), QByteArray("/" + element)))
+        // the element is as unclosed as one followed by a foreign tag, and
+        // its text may be incomplete, so it is not converted.
+        if (parser.AtEnd())
+            raiseNoEndingTag(element);
+        applyElement(entry, element, text);
+        if (!sameName(parser.NextTag(), QByteArray("/" + element)))
             raiseNoEndingTag(element);
     }
     raiseNoEndingTag("field");
