@@ -184,6 +184,9 @@ void TCompressorStream::setSize(std::int64_t newSize)
     m_bufPos = 0;
     m_writing = true;
     m_compressed = true;
+    // Nothing to wait for: an empty stream is complete as soon as it starts.
+    if (m_header.originalSize == 0)
+        writeRecordBack();
 }
 
 std::int64_t TCompressorStream::write(const void* buffer, std::int64_t count)

@@ -52,7 +52,7 @@ int bitsForFormat(TPixelFormat format)
     return 24;
 }
 
-// Expands a masked channel to 8 bits, its top bits first.
+// Widens a masked channel to 8 bits.
 int channel(std::uint32_t value, std::uint32_t mask)
 {
     if (mask == 0)
@@ -60,10 +60,9 @@ int channel(std::uint32_t value, std::uint32_t mask)
     const int shift = std::countr_zero(mask);
     const int width = std::popcount(mask);
     const std::uint32_t v = (value & mask) >> shift;
-    if (width >= 8)
-        return int(v >> (width - 8));
-    const std::uint32_t top = (1u << width) - 1;
-    return int((v * 255 + top / 2) / top);
+    // The channel goes to the top bits of its byte, as the display does
+    // (and as pixelValue reports 16-bit pixels).
+    return int(width >= 8 ? v >> (width - 8) : v << (8 - width));
 }
 
 } // namespace
