@@ -1,0 +1,186 @@
+#include "server/columntypes.h"
+
+#include <QRegularExpression>
+#include <QSqlField>
+
+#include <limits>
+
+namespace lystra {
+
+namespace {
+
+// The numbers in "NAME(a)" or "NAME(a,b)"; 0 where absent.
+std::pair<int, int> declaredNumbers(QStringView declaration)
+{
+    static const QRegularExpression numbers(QStringLiteral("\\(\\s*(\\d+)\\s*(?:,\\s*(\\d+)\\s*)?\\)"));
+    const QRegularExpressionMatch match = numbers.match(declaration.toString());
+    if (!match.hasMatch())
+        return {0, 0};
+    return {match.capturedView(1).toInt(), match.capturedView(2).toInt()};
+}
+
+WireType integerTypeForDigits(int digits)
+{
+    if (digits > 0 && digits <= 4)
+        return WireType::Int16;
+    if (digits <= 9)
+        return WireType::Int32;
+    if (digits <= 18)
+        return WireType::Int64;
+    return WireType::Double;
+}
+
+// SQL type codes of ODBC (sql.h); Qt passes them on as QSqlField::typeID().
+enum OdbcType {
+    kSqlNumeric = 2,
+    kSqlDecimal = 3,
+    kSqlSmallInt = 5,
+    kSqlLongVarChar = -1,
+    kSqlTinyInt = -6,
+    kSqlWLongVarChar = -10,
+    kSqlLongVarBinary = -4,
+};
+
+} // namespace
+
+std::optional<ColumnType> columnTypeFromDeclaration(QStringView declaration)
+{
+    const QString upper = declaration.trimmed().toString().toUpper();
+    if (upper.isEmpty())
+        return std::nullopt;
+    const auto [first, second] = declaredNumbers(upper);
+    const auto has = [&upper](const char* part) { return upper.contains(QLatin1StringView(part)); };
+    const auto starts = [&upper](const char* part) { return upper.startsWith(QLatin1StringView(part)); };
+
+    if (starts("BOOL"))
+        return ColumnType{WireType::Boolean, 0};
+    if (starts("DATETIME") || starts("TIMESTAMP"))
+        return ColumnType{WireType::DateTime, 0};
+    if (starts("DATE"))
+        return ColumnType{WireType::Date, 0};
+    if (starts("TIME"))
+        return ColumnType{WireType::Time, 0};
+    if (starts("MEMO") || has("CLOB") || starts("LONG VARCHAR"))
+        return ColumnType{WireType::Memo, 0};
+    if (has("BLOB") || has("BINARY") || starts("BYTEA"))
+        return ColumnType{WireType::Blob, 0};
+    if (starts("CURRENCY") || starts("MONEY"))
+        return ColumnType{WireType::Currency, 0};
+    if (starts("SMALLINT") || starts("TINYINT") || starts("INT2"))
+        return ColumnType{WireType::Int16, 0};
+    if (starts("BIGINT") || starts("INT8"))
+        return ColumnType{WireType::Int64, 0};
+    if (has("INT"))
+        return ColumnType{WireType::Int32, 0};
+    if (starts("NUMERIC") || starts("DECIMAL") || starts("DEC(") || starts("NUMBER")) {
+        if (first > 0 && second == 0)
+            return ColumnType{integerTypeForDigits(first), 0};
+        return ColumnType{WireType::Double, 0};
+    }
+    if (has("REAL") || has("FLOA") || has("DOUB"))
+        return ColumnType{WireType::Double, 0};
+    // CHAR, VARCHAR, TEXT and anything else a schema may hold.
+    return ColumnType{WireType::String, first};
+}
+
+ColumnType columnTypeFromField(const QSqlField& field)
+{
+    const int length = field.length() > 0 && field.length() < std::numeric_limits<int>::max()
+                           ? field.length()
+                           : 0;
+    const int sqlType = field.typeID();
+    switch (field.metaType().id()) {
+    case QMetaType::Bool:
+        return {WireType::Boolean, 0};
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::UChar:
+        return {WireType::Int16, 0};
+    case QMetaType::Int:
+        if (sqlType == kSqlSmallInt || sqlType == kSqlTinyInt)
+            return {WireType::Int16, 0};
+        return {WireType::Int32, 0};
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return {WireType::Int64, 0};
+    case QMetaType::Double:
+    case QMetaType::Float:
+        if ((sqlType == kSqlDecimal || sqlType == kSqlNumeric) && field.precision() == 0 && length > 0)
+            return {integerTypeForDigits(length), 0};
+        return {WireType::Double, 0};
+    case QMetaType::QDate:
+        return {WireType::Date, 0};
+    case QMetaType::QTime:
+        return {WireType::Time, 0};
+    case QMetaType::QDateTime:
+        return {WireType::DateTime, 0};
+    case QMetaType::QByteArray:
+        return {WireType::Blob, 0};
+    default:
+        break;
+    }
+    if (sqlType == kSqlLongVarChar || sqlType == kSqlWLongVarChar)
+        return {WireType::Memo, 0};
+    if (sqlType == kSqlLongVarBinary)
+        return {WireType::Blob, 0};
+    return {WireType::String, length};
+}
+
+void ValueTypeInference::see(const QVariant& value)
+{
+    if (value.isNull())
+        return;
+    WireType seen = WireType::String;
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        seen = WireType::Int32;
+        break;
+    case QMetaType::LongLong: {
+        const qlonglong v = value.toLongLong();
+        seen = v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max()
+                   ? WireType::Int32
+                   : WireType::Int64;
+        break;
+    }
+    case QMetaType::ULongLong:
+        seen = WireType::Int64;
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        seen = WireType::Double;
+        break;
+    case QMetaType::QByteArray:
+        seen = WireType::Blob;
+        break;
+    default:
+        seen = WireType::String;
+        break;
+    }
+    if (!m_type) {
+        m_type = seen;
+        return;
+    }
+    // Blob stays blob (its values are hexadecimal whatever they held); other
+    // types only widen along int32, int64, double, string.
+    const auto rank = [](WireType t) {
+        switch (t) {
+        case WireType::Int32: return 0;
+        case WireType::Int64: return 1;
+        case WireType::Double: return 2;
+        default: return 3;
+        }
+    };
+    if (*m_type == WireType::Blob)
+        return;
+    if (seen == WireType::Blob)
+        seen = WireType::String;
+    if (rank(seen) > rank(*m_type))
+        m_type = seen;
+}
+
+} // namespace lystra
