@@ -35,9 +35,7 @@ enum OdbcType {
     kSqlNumeric = 2,
     kSqlDecimal = 3,
     kSqlSmallInt = 5,
-    kSqlLongVarChar = -1,
     kSqlTinyInt = -6,
-    kSqlWLongVarChar = -10,
     kSqlLongVarBinary = -4,
 };
 
@@ -121,8 +119,8 @@ ColumnType columnTypeFromField(const QSqlField& field)
     default:
         break;
     }
-    if (sqlType == kSqlLongVarChar || sqlType == kSqlWLongVarChar)
-        return {WireType::Memo, 0};
+    // Long text stays "string" too: a quoted row value carries any text but
+    // NUL, line breaks included.
     if (sqlType == kSqlLongVarBinary)
         return {WireType::Blob, 0};
     return {WireType::String, length};

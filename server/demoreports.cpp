@@ -220,7 +220,7 @@ QList<Page> ledger(const QString& title, const QDate& from, const QDate& to, int
         place(bold, 51, title);
         page.raw('+', bold);
         page.raw(' ', fit(period, 50) + QStringLiteral("Utskriven 2025-11-28 07:45  Användare ANNA"));
-        page.raw('0', columns.heading());
+        page.raw('-', columns.heading());
         page.raw(' ', columns.ruler());
     });
     Lcg random(seed);
