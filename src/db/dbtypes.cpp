@@ -1,0 +1,28 @@
+#include "db/dbtypes.h"
+
+namespace lystra {
+
+bool isBlobType(TFieldType type) noexcept
+{
+    switch (type) {
+    case ftBlob:
+    case ftMemo:
+    case ftGraphic:
+    case ftFmtMemo:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary:
+    case ftOraBlob:
+    case ftOraClob:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isStringType(TFieldType type) noexcept
+{
+    return type == ftString || type == ftFixedChar || type == ftWideString;
+}
+
+} // namespace lystra
