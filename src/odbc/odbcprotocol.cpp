@@ -2,6 +2,7 @@
 
 #include "platform/convert.h"
 
+#include <bit>
 #include <cstring>
 
 namespace lystra::odbc {
@@ -148,62 +149,158 @@ RowParse nextRow(QByteArrayView block, qsizetype pos) noexcept
 
 namespace {
 
+// Copies a short run without a call: rows are made of many small values.
+inline void copyBytes(char* dest, const char* src, qsizetype size) noexcept
+{
+    if (size >= 8 && size <= 16) {
+        std::memcpy(dest, src, 8);
+        std::memcpy(dest + size - 8, src + size - 8, 8);
+    } else if (size >= 4 && size < 8) {
+        std::memcpy(dest, src, 4);
+        std::memcpy(dest + size - 4, src + size - 4, 4);
+    } else if (size < 4) {
+        for (qsizetype i = 0; i < size; ++i)
+            dest[i] = src[i];
+    } else {
+        std::memcpy(dest, src, size);
+    }
+}
+
 // Writes values into a reused list: strings that are not shared keep their
-// buffers, so a block of similar rows allocates only for its first row.
+// buffers (and their size when the next row's value has the same length), so
+// a block of similar rows allocates only for its first row.
 class ValueWriter {
 public:
-    explicit ValueWriter(QList<QByteArray>& values) : m_values(values) {}
-
-    char* start(qsizetype maxSize)
+    // Detaches the list once, not for every value.
+    explicit ValueWriter(QList<QByteArray>& values)
+        : m_values(values), m_data(values.data()), m_size(values.size())
     {
-        if (m_count == m_values.size())
-            m_values.emplace_back();
-        m_current = &m_values[m_count++];
-        m_current->resize(maxSize);
-        return m_current->data();
     }
-    void finish(qsizetype size) { m_current->resize(size); }
+
+    QByteArray& next()
+    {
+        if (m_count == m_size) {
+            m_values.emplace_back();
+            m_data = m_values.data();
+            m_size = m_values.size();
+        }
+        return m_data[m_count++];
+    }
     void add(const char* text, qsizetype size)
     {
-        char* out = start(size);
+        QByteArray& value = next();
+        if (value.size() != size)
+            value.resize(size);
         if (size > 0)
-            std::memcpy(out, text, size);
+            copyBytes(value.data(), text, size);
     }
     void done() { m_values.resize(m_count); }
 
 private:
     QList<QByteArray>& m_values;
-    QByteArray* m_current = nullptr;
+    QByteArray* m_data;
+    qsizetype m_size;
     qsizetype m_count = 0;
 };
 
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+
+// Eight bytes at a time: a byte equal to `c` leaves a zero byte in x ^ c...c,
+// which sets its high bit in the mask; a below-33 byte sets it in the other
+// mask. Borrows can only mark bytes above a true match, so the lowest mark is
+// exact.
+inline std::uint64_t matchesOf(std::uint64_t x, char c) noexcept
+{
+    const std::uint64_t y = x ^ (kOnes * static_cast<unsigned char>(c));
+    return (y - kOnes) & ~y & kHighs;
+}
+
+inline std::uint64_t belowBlankOf(std::uint64_t x) noexcept
+{
+    return (x - kOnes * 33) & ~x & kHighs;
+}
+
+constexpr bool kSwar = std::endian::native == std::endian::little;
+
+inline std::uint64_t load8(const char* p) noexcept
+{
+    std::uint64_t x;
+    std::memcpy(&x, p, 8);
+    return x;
+}
+
+// The first `c` at or after `p`, or nullptr.
+inline const char* findByte(const char* p, const char* end, char c) noexcept
+{
+    if constexpr (kSwar) {
+        for (; end - p >= 8; p += 8) {
+            if (const std::uint64_t marks = matchesOf(load8(p), c))
+                return p + (std::countr_zero(marks) >> 3);
+        }
+    }
+    for (; p < end; ++p) {
+        if (*p == c)
+            return p;
+    }
+    return nullptr;
+}
+
+// The first quote or NUL at or after `p`, or nullptr.
+inline const char* findQuoteOrNul(const char* p, const char* end) noexcept
+{
+    if constexpr (kSwar) {
+        for (; end - p >= 8; p += 8) {
+            const std::uint64_t x = load8(p);
+            if (const std::uint64_t marks = matchesOf(x, '"') | matchesOf(x, '\0'))
+                return p + (std::countr_zero(marks) >> 3);
+        }
+    }
+    for (; p < end; ++p) {
+        if (*p == '"' || *p == '\0')
+            return p;
+    }
+    return nullptr;
+}
+
 // Reads a quoted value whose opening quote is at `p`; answers the position
-// after the closing quote (or the end).
+// after the closing quote, or the NUL or end that cut the value short.
 const char* readQuoted(const char* p, const char* end, ValueWriter& out)
 {
     ++p;
-    char* dest = out.start(end - p);
+    const char* quote = findQuoteOrNul(p, end);
+    if (!quote || *quote == '\0') {
+        const char* stop = quote ? quote : end;
+        out.add(p, stop - p);
+        return stop;
+    }
+    if (quote + 1 == end || quote[1] != '"') {
+        out.add(p, quote - p);
+        return quote + 1;
+    }
+    // Doubled quotes inside: collect the pieces.
+    QByteArray& value = out.next();
+    value.resize(end - p);
+    char* const dest = value.data();
     char* d = dest;
     for (;;) {
-        const auto* quote = static_cast<const char*>(std::memchr(p, '"', end - p));
         const char* stop = quote ? quote : end;
-        if (stop > p) {
-            std::memcpy(d, p, stop - p);
-            d += stop - p;
-        }
-        if (!quote) {
-            p = end;
+        std::memcpy(d, p, stop - p);
+        d += stop - p;
+        if (!quote || *quote == '\0') {
+            p = stop;
             break;
         }
         if (quote + 1 < end && quote[1] == '"') {
             *d++ = '"';
             p = quote + 2;
+            quote = findQuoteOrNul(p, end);
             continue;
         }
         p = quote + 1;
         break;
     }
-    out.finish(d - dest);
+    value.resize(d - dest);
     return p;
 }
 
@@ -212,41 +309,63 @@ inline bool isSeparator(char c) noexcept
     return static_cast<unsigned char>(c) <= 32 || c == ',';
 }
 
-} // namespace
-
-void splitRowText(QByteArrayView text, QList<QByteArray>& values)
+// Characters 1 to 32 separate values; NUL is not among them: it ends the text.
+inline bool isSkipped(char c) noexcept
 {
-    // Row text never holds NUL on the wire (it ends rows); should one reach
-    // this function it ends the text, as it would end a C string.
-    if (!text.isEmpty()) {
-        if (const void* nul = std::memchr(text.data(), 0, text.size()))
-            text = text.first(static_cast<const char*>(nul) - text.data());
+    return c != '\0' && static_cast<unsigned char>(c) <= 32;
+}
+
+// The first byte at or after `p` that is a NUL, a blank, another control
+// character or a comma.
+inline const char* findSeparator(const char* p, const char* end) noexcept
+{
+    if constexpr (kSwar) {
+        for (; end - p >= 8; p += 8) {
+            const std::uint64_t x = load8(p);
+            if (const std::uint64_t marks = belowBlankOf(x) | matchesOf(x, ','))
+                return p + (std::countr_zero(marks) >> 3);
+        }
     }
-    ValueWriter out(values);
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p < end && isBlankOrControl(*p))
+    while (p < end && !isSeparator(*p))
         ++p;
-    while (p < end) {
+    return p;
+}
+
+// Splits values from `p` up to the first NUL or `end`; answers where it
+// stopped (at that NUL or at `end`). Every step stops at a NUL, so the stop
+// is exactly the first NUL: one pass both delimits the row and splits it.
+const char* splitValues(const char* p, const char* const end, ValueWriter& out)
+{
+    while (p < end && isSkipped(*p))
+        ++p;
+    while (p < end && *p != '\0') {
         if (*p == '"') {
             p = readQuoted(p, end, out);
         } else {
             const char* start = p;
-            while (p < end && !isSeparator(*p))
-                ++p;
+            p = findSeparator(p, end);
             out.add(start, p - start);
         }
-        while (p < end && isBlankOrControl(*p))
+        while (p < end && isSkipped(*p))
             ++p;
         if (p < end && *p == ',') {
-            if (p + 1 == end)
+            if (p + 1 == end || p[1] == '\0')
                 out.add(p, 0);
             ++p;
-            while (p < end && isBlankOrControl(*p))
+            while (p < end && isSkipped(*p))
                 ++p;
         }
     }
     out.done();
+    return p;
+}
+
+} // namespace
+
+void splitRowText(QByteArrayView text, QList<QByteArray>& values)
+{
+    ValueWriter out(values);
+    splitValues(text.data(), text.data() + text.size(), out);
 }
 
 QList<QByteArray> splitRowText(QByteArrayView text)
@@ -254,6 +373,19 @@ QList<QByteArray> splitRowText(QByteArrayView text)
     QList<QByteArray> values;
     splitRowText(text, values);
     return values;
+}
+
+RowParse splitNextRow(QByteArrayView block, qsizetype pos, QList<QByteArray>& values)
+{
+    ValueWriter out(values);
+    const char* begin = block.data() + pos;
+    const char* const end = block.data() + block.size();
+    const char* stop = splitValues(begin, end, out);
+    RowParse row;
+    row.text = QByteArrayView(begin, stop - begin);
+    row.terminated = stop < end;
+    row.next = (stop - block.data()) + (row.terminated ? 1 : 0);
+    return row;
 }
 
 QByteArray flattenStatement(QByteArrayView statement)

@@ -93,13 +93,18 @@ struct RowParse {
 RowParse nextRow(QByteArrayView block, qsizetype pos) noexcept;
 
 // Splits a row's text into its values, in the delimited-text convention:
-// "," separates, blanks and control characters also separate, the double
-// quote quotes (a doubled one inside stands for one; an unclosed quote takes
-// the rest). A comma at the very end adds one empty value.
+// "," separates, blanks and control characters (codes 1 to 32) also separate,
+// the double quote quotes (a doubled one inside stands for one; an unclosed
+// quote takes the rest). A comma at the very end adds one empty value. A NUL
+// byte ends the text (rows never hold one: it ends them in a block).
 // The overload with `values` reuses the list's strings (no allocation for a
 // row not longer than the last) and resizes it to the number of values.
 void splitRowText(QByteArrayView text, QList<QByteArray>& values);
 QList<QByteArray> splitRowText(QByteArrayView text);
+
+// nextRow and splitRowText in one pass: the row that starts at `pos` of a
+// block, its values stored into `values`. Requires 0 <= pos < block.size().
+RowParse splitNextRow(QByteArrayView block, qsizetype pos, QList<QByteArray>& values);
 
 // ---- Commands ----------------------------------------------------------------
 

@@ -302,9 +302,8 @@ bool TODBCClient::fetchBlock()
 
 void TODBCClient::takeRow()
 {
-    const odbc::RowParse row = odbc::nextRow(m_rowBlock, m_rowPos);
+    const odbc::RowParse row = odbc::splitNextRow(m_rowBlock, m_rowPos, m_rowValues);
     assignBytes(m_rowText, row.text);
-    odbc::splitRowText(row.text, m_rowValues);
     m_rowPos = row.next;
 }
 

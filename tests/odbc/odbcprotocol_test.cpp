@@ -40,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
         RowCase{"QuotedEmpty", R"("",b)", {"", "b"}},
         RowCase{"HighBytesAreText", "\xe5\xe4\xf6,\xa0x", {"\xe5\xe4\xf6", "\xa0x"}},
         RowCase{"NullMarkerStaysOneValue", "\xff,\xff", {"\xff", "\xff"}},
-        RowCase{"NulEndsTheText", "a,b\0c"_b, {"a", "b"}}),
+        RowCase{"NulEndsTheText", "a,\"b\0c\",d"_b, {"a", "b"}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(RowSplit, ReusedListTakesTheShorterRowAndLeavesCopiesAlone)
@@ -55,17 +55,34 @@ TEST(RowSplit, ReusedListTakesTheShorterRowAndLeavesCopiesAlone)
 
 TEST(RowBlock, RowsEndAtNulAndAnUnterminatedTailIsTheLastRow)
 {
-    const QByteArray block = "a,b\0\0c"_b;
-    RowParse row = nextRow(block, 0);
-    EXPECT_EQ(row.text, "a,b");
-    EXPECT_TRUE(row.terminated);
-    row = nextRow(block, row.next);
-    EXPECT_EQ(row.text, "");
-    EXPECT_TRUE(row.terminated);
-    row = nextRow(block, row.next);
-    EXPECT_EQ(row.text, "c");
-    EXPECT_FALSE(row.terminated);
-    EXPECT_EQ(row.next, block.size());
+    const QByteArray block = "a,\"b\0\0c, d"_b;
+    struct Row {
+        QByteArray text;
+        bool terminated;
+        QList<QByteArray> values;
+    };
+    const QList<Row> expected{{"a,\"b", true, {"a", "b"}}, {"", true, {}}, {"c, d", false, {"c", "d"}}};
+    // Both ways through a block must agree: delimiting then splitting, and
+    // the one-pass split the client uses.
+    QList<Row> twoPass;
+    QList<Row> onePass;
+    QList<QByteArray> values;
+    for (qsizetype pos = 0; pos < block.size();) {
+        const RowParse row = nextRow(block, pos);
+        twoPass.append({row.text.toByteArray(), row.terminated, splitRowText(row.text)});
+        const RowParse split = splitNextRow(block, pos, values);
+        onePass.append({split.text.toByteArray(), split.terminated, values});
+        EXPECT_EQ(split.next, row.next);
+        pos = row.next;
+    }
+    for (const QList<Row>* rows : {&twoPass, &onePass}) {
+        ASSERT_EQ(rows->size(), expected.size());
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ((*rows)[i].text, expected[i].text) << i;
+            EXPECT_EQ((*rows)[i].terminated, expected[i].terminated) << i;
+            EXPECT_EQ((*rows)[i].values, expected[i].values) << i;
+        }
+    }
 }
 
 TEST(Lines, EndAtLfWithOneCrRemoved)
