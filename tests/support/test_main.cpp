@@ -1,5 +1,6 @@
 #include "platform/formatsettings.h"
 
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -22,6 +23,12 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
     QStandardPaths::setTestModeEnabled(true);
+    // In test mode QSettings would use ~/.qttest/config, shared by every test
+    // executable: point both scopes and formats at this run's own folders.
+    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        QSettings::setPath(format, QSettings::UserScope, home.filePath(QStringLiteral("config")));
+        QSettings::setPath(format, QSettings::SystemScope, home.filePath(QStringLiteral("system")));
+    }
 
     TestApplication app(argc, argv);
     lystra::FormatSettings::setCurrent(lystra::FormatSettings::swedish());

@@ -1,0 +1,33 @@
+#include "platform/gui/guiprintsystem.h"
+
+#include <QFontDatabase>
+#include <QPrinterInfo>
+
+namespace lystra {
+
+QStringList GuiPrintSystem::printerNames() const
+{
+    return QPrinterInfo::availablePrinterNames();
+}
+
+QString GuiPrintSystem::currentPrinterName() const
+{
+    const QString byDefault = QPrinterInfo::defaultPrinterName();
+    if (!byDefault.isEmpty())
+        return byDefault;
+    return printerNames().value(0);
+}
+
+QList<FontFamily> GuiPrintSystem::fixedPitchFonts() const
+{
+    QList<FontFamily> fonts;
+    const QStringList families = QFontDatabase::families();
+    for (const QString& family : families) {
+        if (QFontDatabase::isPrivateFamily(family) || !QFontDatabase::isFixedPitch(family))
+            continue;
+        fonts.append(FontFamily{family, QFontDatabase::isSmoothlyScalable(family)});
+    }
+    return fonts;
+}
+
+} // namespace lystra
