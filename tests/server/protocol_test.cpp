@@ -1,0 +1,268 @@
+// Every command of the protocol against the running server, with the exact
+// bytes of its replies, on the embedded backend and through ODBC.
+
+#include "demoservers.h"
+#include "rawconnection.h"
+
+#include "odbc/odbcprotocol.h"
+#include "odbc/todbcfield.h"
+
+#include <QThread>
+
+using lystra::test::VidazevivuProcess;
+
+namespace {
+
+std::unique_ptr<RawConnection> connectTo(VidazevivuProcess& server, const QByteArray& database = "LYSTRA")
+{
+    auto connection = std::make_unique<RawConnection>(server.host(), server.port());
+    if (!database.isEmpty()) {
+        EXPECT_EQ(connection->command("open " + database + " QSECOFR secret"), "200 OK\r\n");
+    }
+    return connection;
+}
+
+// The reply text the client sees: each line without its first four
+// characters, joined with CR LF.
+QByteArray replyText(const QByteArray& reply)
+{
+    QByteArray text;
+    for (const QByteArray& line : reply.split('\n')) {
+        if (line.size() >= 4)
+            text += line.sliced(4).trimmed() + "\r\n";
+    }
+    return text;
+}
+
+// A table of the test's own, empty: K text key, N integer.
+void freshTable(RawConnection& connection, const QByteArray& name)
+{
+    connection.command("execsql2 drop table if exists " + name);
+    EXPECT_EQ(connection.command("execsql2 create table " + name + " (K VARCHAR(10) PRIMARY KEY, N INTEGER)"),
+              "200 0\r\n");
+}
+
+QByteArray countOf(RawConnection& connection, const QByteArray& table)
+{
+    EXPECT_TRUE(connection.command("sql select count(*) from " + table).startsWith("200"));
+    const auto rows = connection.rows();
+    return rows && rows->size() == 1 ? rows->first() : QByteArray("?");
+}
+
+} // namespace
+
+class Protocol : public BackendTest {};
+
+INSTANTIATE_TEST_SUITE_P(Backends, Protocol, ::testing::Values(Backend::Embedded, Backend::Odbc), backendName);
+
+TEST_P(Protocol, GreetingAndOpen)
+{
+    RawConnection connection(server().host(), server().port());
+    EXPECT_EQ(connection.greeting(), "200 VIDAZEVIVU 1.8\r\n");
+    EXPECT_EQ(connection.command("open lystra anna"), "200 OK\r\n"); // any case, empty password
+    // Only names the server lists open; nothing is a path.
+    for (const char* name : {"NOPE", "../data/LYSTRA", "/etc/passwd", "LYSTRA.sqlite", "data/LYSTRA", ".."})
+        EXPECT_TRUE(connection.command(QByteArray("open ") + name + " ANNA x").startsWith("550 ")) << name;
+    // A refused open leaves the open database as it was.
+    EXPECT_TRUE(connection.command("sql select count(*) from CATALOG").startsWith("200"));
+}
+
+TEST_P(Protocol, QueryWithInlineDocumentAndRowBlocks)
+{
+    auto connection = connectTo(server());
+    const QByteArray reply = connection->command(
+        "sql select FID, FPAGES, FCPI, FSTAT, FTXT, \"USER\" from CATALOG where UPPER(\"USER\")='ANNA' "
+        "order by FDATE desc, FTIME desc");
+    ASSERT_TRUE(reply.startsWith("200-<fielddefs>\r\n")) << reply.constData();
+    const lystra::TODBCFieldList fields = lystra::readFieldDefs(replyText(reply));
+    ASSERT_EQ(fields.size(), 6);
+    const char* types[] = {"string", "int32", "double", "string", "string", "string"};
+    const int sizes[] = {10, 0, 0, 1, 50, 10};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(fields[i].field.DataType, types[i]) << i;
+        EXPECT_EQ(fields[i].field.Size, sizes[i]) << i;
+    }
+    EXPECT_EQ(fields[5].field.Name, "USER");
+
+    // Blocks of at most the asked number of rows, newest first, then 522.
+    const auto first = connection->rows(2);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(*first, (QList<QByteArray>{"0000200003,2000,15,\" \",\"Huvudbok hel\xe5r 2025 (2000 sidor)\",ANNA",
+                                         "0000200002,3,15,\" \",\"Verifikationslista vecka 46\",ANNA"}));
+    const auto second = connection->rows(2);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(*second, QList<QByteArray>{"0000200001,3,15,V,\"Huvudbok oktober 2025\",ANNA"});
+    EXPECT_EQ(connection->command("get 2"), "522 No more rows\r\n");
+    EXPECT_EQ(connection->command("get 2"), "522 No more rows\r\n");
+}
+
+TEST_P(Protocol, LongDocumentTravelsInAnInfoBlock)
+{
+    auto connection = connectTo(server());
+    EXPECT_EQ(connection->command("sql select C.*, D.* from CATALOG C, CATALOG D where C.FID=D.FID and C.FID='0000100001'"),
+              "200 OK\r\n");
+    EXPECT_EQ(connection->command("info "), "200 OK\r\n");
+    const lystra::TODBCFieldList fields = lystra::readFieldDefs(connection->block());
+    EXPECT_EQ(fields.size(), 30);
+    const auto rows = connection->rows();
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 1);
+    EXPECT_EQ(lystra::odbc::splitRowText(rows->first()).size(), 30);
+    EXPECT_FALSE(connection->rows());
+}
+
+TEST_P(Protocol, NullsQuotingAndEmptyValues)
+{
+    auto connection = connectTo(server());
+    ASSERT_TRUE(connection->command("sql select NULL as N, '' as E, 'a b' as B, 'x,y' as C, 'q\"q' as Q, "
+                                    "'plain' as P, 'Bokf\xf6rt' as S from CATALOG where FID='0000100001'")
+                    .startsWith("200"));
+    const auto rows = connection->rows();
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(*rows, QList<QByteArray>{"\xff,\"\",\"a b\",\"x,y\",\"q\"\"q\",plain,Bokf\xf6rt"});
+}
+
+TEST_P(Protocol, FailingStatementsAnswer512AndTheConnectionGoesOn)
+{
+    auto connection = connectTo(server());
+    const QByteArray query = connection->command("sql select * from NOPE");
+    EXPECT_TRUE(query.startsWith("512 ")) << query.constData();
+    EXPECT_TRUE(query.contains("no such table")) << query.constData();
+    EXPECT_TRUE(connection->command("execsql2 delete from NOPE").startsWith("512 "));
+    EXPECT_TRUE(connection->command("execsql delete from NOPE").startsWith("512 "));
+    EXPECT_TRUE(connection->command("sql select 1").startsWith("200"));
+    EXPECT_TRUE(server().log().contains("statement failed: ")) << server().log().constData();
+}
+
+TEST_P(Protocol, CommandsWithoutResultSet)
+{
+    auto connection = connectTo(server());
+    freshTable(*connection, "T_COUNTS");
+    EXPECT_EQ(connection->command("sql insert into T_COUNTS values ('a', 1)"), "201 OK\r\n");
+    EXPECT_EQ(connection->line(), "1\r\n");
+    EXPECT_EQ(connection->line(), "0\r\n");
+    EXPECT_EQ(connection->command("execsql insert into T_COUNTS values ('b', 2)"), "200 OK\r\n");
+    EXPECT_EQ(connection->line(), "1\r\n");
+    EXPECT_EQ(connection->line(), "0\r\n");
+    EXPECT_EQ(connection->command("execsql2 update T_COUNTS set N=N+1 with NC"), "200 2\r\n");
+    EXPECT_EQ(connection->command("execsql2 delete from T_COUNTS where K='a' with NC"), "200 1\r\n");
+    EXPECT_EQ(countOf(*connection, "T_COUNTS"), "1");
+}
+
+TEST_P(Protocol, TransactionsRollBackAndNeverCommitHalfway)
+{
+    auto connection = connectTo(server());
+    auto observer = connectTo(server());
+    freshTable(*connection, "T_TRAN");
+
+    EXPECT_EQ(connection->command("tran start"), "200 OK\r\n");
+    EXPECT_EQ(connection->command("tran start"), "503 Transaction already started\r\n");
+    EXPECT_EQ(connection->command("execsql2 insert into T_TRAN values ('a', 1)"), "200 1\r\n");
+    EXPECT_TRUE(connection->command("execsql2 insert into T_TRAN values ('a', 2)").startsWith("512 "));
+    EXPECT_EQ(connection->command("tran rollback"), "200 OK\r\n");
+    EXPECT_EQ(countOf(*observer, "T_TRAN"), "0");
+
+    EXPECT_EQ(connection->command("tran commit"), "503 No transaction active\r\n");
+    EXPECT_EQ(connection->command("tran sideways"), "501 Unknown transaction command: sideways\r\n");
+    EXPECT_EQ(connection->command("tran start"), "200 OK\r\n");
+    EXPECT_EQ(connection->command("execsql2 insert into T_TRAN values ('b', 1)"), "200 1\r\n");
+    EXPECT_EQ(connection->command("tran commit"), "200 OK\r\n");
+    EXPECT_EQ(countOf(*observer, "T_TRAN"), "1");
+
+    // A client that leaves with its transaction open gets it rolled back.
+    EXPECT_EQ(connection->command("tran start"), "200 OK\r\n");
+    EXPECT_EQ(connection->command("execsql2 insert into T_TRAN values ('c', 1)"), "200 1\r\n");
+    connection.reset();
+    QByteArray count;
+    for (int i = 0; i < 100 && count != "1"; ++i) {
+        QThread::msleep(50);
+        count = countOf(*observer, "T_TRAN");
+    }
+    EXPECT_EQ(count, "1");
+}
+
+TEST_P(Protocol, BatchIsAllOrNothing)
+{
+    auto connection = connectTo(server());
+    freshTable(*connection, "T_BATCH");
+    connection->send("sqlbatch\r\ninsert into T_BATCH values ('a', 1)\r\ninsert into T_BATCH values ('a', 2)\r\n"
+                     "insert into T_BATCH values ('c', 3)\r\n.\r\n");
+    const QByteArray failed = connection->line();
+    EXPECT_TRUE(failed.startsWith("512 Statement 2: ")) << failed.constData();
+    EXPECT_EQ(countOf(*connection, "T_BATCH"), "0");
+
+    connection->send("sqlbatch\r\ninsert into T_BATCH values ('a', 1)\r\ninsert into T_BATCH values ('b', 2) with NC\r\n.\r\n");
+    EXPECT_EQ(connection->line(), "200 OK\r\n");
+    EXPECT_EQ(countOf(*connection, "T_BATCH"), "2");
+
+    // Inside the client's transaction a failed batch undoes only itself.
+    EXPECT_EQ(connection->command("tran start"), "200 OK\r\n");
+    EXPECT_EQ(connection->command("execsql2 insert into T_BATCH values ('c', 3)"), "200 1\r\n");
+    connection->send("sqlbatch\r\ninsert into T_BATCH values ('d', 4)\r\ninsert into NOPE values (1)\r\n.\r\n");
+    EXPECT_TRUE(connection->line().startsWith("512 Statement 2: "));
+    EXPECT_EQ(connection->command("tran commit"), "200 OK\r\n");
+    ASSERT_TRUE(connection->command("sql select K from T_BATCH order by K").startsWith("200"));
+    EXPECT_EQ(connection->rows(), (QList<QByteArray>{"a", "b", "c"}));
+}
+
+TEST_P(Protocol, PreparedStatementRunsTwiceWithOtherValues)
+{
+    auto connection = connectTo(server());
+    EXPECT_EQ(connection->command("prep select FID from CATALOG where \"USER\"=? and FPAGES>? order by FID"), "200 OK\r\n");
+    EXPECT_TRUE(connection->command("exec ANNA,2").startsWith("200"));
+    EXPECT_EQ(connection->line(), ".\r\n");
+    EXPECT_EQ(connection->rows(), (QList<QByteArray>{"0000200001", "0000200002", "0000200003"}));
+    EXPECT_TRUE(connection->command("exec ERIK,2").startsWith("200"));
+    EXPECT_EQ(connection->line(), ".\r\n");
+    EXPECT_EQ(connection->rows(), (QList<QByteArray>{"0000300001", "0000300003"}));
+    EXPECT_EQ(connection->command("exec ANNA"), "501 The statement takes 2 values, 1 given\r\n");
+
+    freshTable(*connection, "T_PREP");
+    EXPECT_EQ(connection->command("prep insert into T_PREP values (?, ?)"), "200 OK\r\n");
+    EXPECT_EQ(connection->command("exec a,1"), "201 OK\r\n");
+    EXPECT_EQ(connection->lineList(), (QList<QByteArray>{"1\r\n", ".\r\n"}));
+    EXPECT_EQ(connection->command("exec \xe5,\xff"), "201 OK\r\n"); // byte 255 alone is NULL
+    EXPECT_EQ(connection->lineList(), (QList<QByteArray>{"1\r\n", ".\r\n"}));
+    ASSERT_TRUE(connection->command("sql select K, N from T_PREP order by N").startsWith("200"));
+    EXPECT_EQ(connection->rows(), (QList<QByteArray>{"\xe5,\xff", "a,1"}));
+}
+
+TEST_P(Protocol, ClearDropsResultSetAndPreparedStatement)
+{
+    auto connection = connectTo(server());
+    EXPECT_EQ(connection->command("prep select 1"), "200 OK\r\n");
+    EXPECT_TRUE(connection->command("sql select FID from CATALOG").startsWith("200"));
+    EXPECT_EQ(connection->command("clear"), "200 OK\r\n");
+    EXPECT_EQ(connection->command("get 200"), "503 No open result set\r\n");
+    EXPECT_EQ(connection->command("info "), "503 No open result set\r\n");
+    EXPECT_EQ(connection->command("exec "), "503 No prepared statement\r\n");
+}
+
+TEST_P(Protocol, SystemRequests)
+{
+    auto connection = connectTo(server());
+    EXPECT_EQ(connection->command("sys customdata "), "200 OK\r\n");
+    EXPECT_EQ(connection->lineList(), (QList<QByteArray>{"DB=ARKIV\r\n", ".\r\n"}));
+    EXPECT_EQ(connection->command("sys databasenames "), "200 OK\r\n");
+    EXPECT_TRUE(connection->lineList().contains("LYSTRA\r\n"));
+    EXPECT_EQ(connection->command("sys datasourcenames "), "200 OK\r\n");
+    EXPECT_TRUE(connection->lineList().contains("LYSTRA\r\n"));
+    for (const char* request : {"sys tablenames ", "sys tablenames LYSTRA"}) {
+        EXPECT_EQ(connection->command(request), "200 OK\r\n");
+        const QList<QByteArray> tables = connection->lineList();
+        for (const char* table : {"CATALOG\r\n", "ANNA\r\n", "QSECOFR\r\n"})
+            EXPECT_TRUE(tables.contains(table)) << request << table;
+    }
+    EXPECT_EQ(connection->command("sys defaultindexfields ANNA"), "200 OK\r\n");
+    EXPECT_EQ(connection->lineList(), (QList<QByteArray>{"FID\r\n", "FPAGE\r\n", "FLINE\r\n", ".\r\n"}));
+    EXPECT_EQ(connection->command("sys getconfig"), "200 OK\r\n");
+    EXPECT_TRUE(connection->lineList().contains("Greeting=200 VIDAZEVIVU 1.8\r\n"));
+    EXPECT_TRUE(connection->command("sys setconfig").startsWith("550 ")); // not allowed by this server
+    EXPECT_TRUE(connection->command("sys nonsense").startsWith("501 "));
+    if (GetParam() == Backend::Embedded) {
+        EXPECT_EQ(connection->command("sys indexnames CATALOG"), "200 OK\r\n");
+        EXPECT_TRUE(connection->lineList().contains("CATALOG_USER\r\n"));
+        EXPECT_EQ(connection->command("sys indexfields CATALOG;CATALOG_USER"), "200 OK\r\n");
+        EXPECT_EQ(connection->lineList(), (QList<QByteArray>{"USER\r\n", "FDATE\r\n", "FTIME\r\n", ".\r\n"}));
+    }
+}
