@@ -1,0 +1,6 @@
+lystra_add_fuzzer(fuzz_odbc_reply fuzz_odbc_reply.cpp)
+target_link_libraries(fuzz_odbc_reply PRIVATE lystra_odbc)
+lystra_add_fuzzer(fuzz_odbc_row fuzz_odbc_row.cpp)
+target_link_libraries(fuzz_odbc_row PRIVATE lystra_odbc)
+lystra_add_fuzzer(fuzz_odbc_fielddefs fuzz_odbc_fielddefs.cpp)
+target_link_libraries(fuzz_odbc_fielddefs PRIVATE lystra_odbc)

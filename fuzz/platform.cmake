@@ -1,0 +1,2 @@
+lystra_add_fuzzer(fuzz_inifile fuzz_inifile.cpp)
+target_link_libraries(fuzz_inifile PRIVATE lystra_platform)

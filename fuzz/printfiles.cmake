@@ -1,0 +1,6 @@
+lystra_add_fuzzer(fuzz_printfiles_table fuzz_printfiles_table.cpp)
+lystra_add_fuzzer(fuzz_printfiles_header fuzz_printfiles_header.cpp)
+foreach(target fuzz_printfiles_table fuzz_printfiles_header)
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/printfiles)
+    target_link_libraries(${target} PRIVATE lystra_printfiles)
+endforeach()
