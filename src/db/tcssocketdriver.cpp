@@ -191,6 +191,7 @@ void TcsSocketDriver::ClearConnection(TcsConnection* connection)
 {
     if (connection == nullptr || Destroying())
         return;
+    static_cast<TcsSocketConnection*>(connection)->ForgetPrepared();
     try {
         ClientOf(connection).ClearCursor();
     } catch (const std::exception&) {
@@ -244,8 +245,17 @@ int TcsSocketDriver::Execute(const QByteArray& statement, TParams* params, TcsDa
     qint64 rows = 0;
     try {
         if (dataset != nullptr) {
-            TODBCClient& client = ClientOf(DatasetConnection(*dataset));
+            auto* connection = static_cast<TcsSocketConnection*>(DatasetConnection(*dataset));
+            TODBCClient& client = connection->Client();
             if (dataset->Prepared()) {
+                // A "clear" since the dataset prepared (all rows read, the
+                // dataset closed) dropped the server's prepared statement:
+                // prepare it again rather than send values to nothing.
+                if (!connection->HoldsPrepared(statement)) {
+                    connection->ForgetPrepared();
+                    client.PrepareStatement(statement);
+                    connection->SetPrepared(statement);
+                }
                 QList<QByteArray> values;
                 if (params != nullptr) {
                     for (const TParam& param : *params)
@@ -283,7 +293,10 @@ void TcsSocketDriver::ExecuteBatch(const QByteArrayList& statements)
 
 void TcsSocketDriver::PrepareStatement(const QByteArray& statement, TcsDataset& dataset)
 {
-    ClientOf(DatasetConnection(dataset)).PrepareStatement(statement);
+    auto* connection = static_cast<TcsSocketConnection*>(DatasetConnection(dataset));
+    connection->ForgetPrepared();
+    connection->Client().PrepareStatement(statement);
+    connection->SetPrepared(statement);
 }
 
 void TcsSocketDriver::UnprepareStatement(TcsDataset& dataset)

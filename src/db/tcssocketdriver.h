@@ -20,8 +20,28 @@ public:
 
     TODBCClient& Client() const noexcept { return *m_client; }
 
+    // The statement the server holds prepared for this connection, as far
+    // as the driver knows: set by a "prep", gone with every "clear" (which
+    // drops the server's prepared statement together with its result set).
+    bool HoldsPrepared(const QByteArray& statement) const noexcept
+    {
+        return m_holdsPrepared && m_preparedStatement == statement;
+    }
+    void SetPrepared(const QByteArray& statement)
+    {
+        m_preparedStatement = statement;
+        m_holdsPrepared = true;
+    }
+    void ForgetPrepared()
+    {
+        m_preparedStatement.clear();
+        m_holdsPrepared = false;
+    }
+
 private:
     std::unique_ptr<TODBCClient> m_client;
+    QByteArray m_preparedStatement;
+    bool m_holdsPrepared = false;
 };
 
 // The driver over the gateway protocol. It opens TODBCClient connections to
