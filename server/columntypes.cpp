@@ -105,7 +105,8 @@ ColumnType columnTypeFromField(const QSqlField& field)
         return {WireType::Int64, 0};
     case QMetaType::Double:
     case QMetaType::Float:
-        if ((sqlType == kSqlDecimal || sqlType == kSqlNumeric) && field.precision() == 0 && length > 0)
+        // Qt reports a scale of 0 as -1.
+        if ((sqlType == kSqlDecimal || sqlType == kSqlNumeric) && field.precision() <= 0 && length > 0)
             return {integerTypeForDigits(length), 0};
         return {WireType::Double, 0};
     case QMetaType::QDate:

@@ -2,6 +2,7 @@
 
 #include "server/columntypes.h"
 #include "server/databaseconnection.h"
+#include "server/odbcdeclarations.h"
 #include "server/rowtext.h"
 #include "server/valueformatter.h"
 
@@ -15,6 +16,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace lystra {
 
@@ -69,9 +72,17 @@ void describeSqliteColumn(sqlite3_stmt* statement, int i, ColumnReader& column)
         column.info.required = notNull != 0;
 }
 
-void describeField(const QSqlField& field, ColumnReader& column)
+void describeField(const QSqlField& field, ColumnReader& column, const std::function<QString()>& declaration)
 {
-    const ColumnType type = columnTypeFromField(field);
+    ColumnType type = columnTypeFromField(field);
+    // A driver that reports a decimal column as floating point without its
+    // scale: the base table's declaration tells whether it holds integers.
+    if (type.type == WireType::Double && field.precision() <= 0) {
+        const auto declared = columnTypeFromDeclaration(declaration());
+        if (declared && (declared->type == WireType::Int16 || declared->type == WireType::Int32 ||
+                         declared->type == WireType::Int64))
+            type = *declared;
+    }
     column.info.type = type.type;
     column.declaredLength = type.declaredLength;
     column.info.required = field.requiredStatus() == QSqlField::Required;
@@ -85,13 +96,18 @@ std::vector<ColumnReader> describeColumns(const QSqlQuery& query)
     const QSqlRecord record = query.record();
     sqlite3_stmt* statement = sqliteStatement(query);
     std::vector<ColumnReader> columns(size_t(record.count()));
+    std::optional<OdbcDeclarations> declarations;
     for (int i = 0; i < record.count(); ++i) {
         ColumnReader& column = columns[size_t(i)];
         column.info.name = record.fieldName(i);
         if (statement && i < sqlite3_column_count(statement))
             describeSqliteColumn(statement, i, column);
         else
-            describeField(record.field(i), column);
+            describeField(record.field(i), column, [&]() {
+                if (!declarations)
+                    declarations.emplace(query);
+                return declarations->declaredType(i);
+            });
     }
     return columns;
 }

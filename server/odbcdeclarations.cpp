@@ -1,0 +1,86 @@
+#include "server/odbcdeclarations.h"
+
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QSqlResult>
+
+#include <sql.h>
+#include <sqlext.h>
+
+namespace lystra {
+
+namespace {
+
+// The ODBC handle Qt's QODBC driver hands out as a QVariant of void*.
+void* odbcHandle(const QVariant& handle)
+{
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "void*") != 0)
+        return nullptr;
+    return *static_cast<void* const*>(handle.constData());
+}
+
+QString textAttribute(SQLHSTMT statement, int column, SQLUSMALLINT attribute)
+{
+    SQLCHAR buffer[512] = {};
+    SQLSMALLINT length = 0;
+    const SQLRETURN result =
+        ::SQLColAttribute(statement, SQLUSMALLINT(column + 1), attribute, buffer, SQLSMALLINT(sizeof buffer - 1),
+                          &length, nullptr);
+    if (!SQL_SUCCEEDED(result) || length <= 0)
+        return {};
+    return QString::fromUtf8(reinterpret_cast<const char*>(buffer),
+                             qMin<qsizetype>(length, qsizetype(sizeof buffer - 1)));
+}
+
+// Column name (upper case) to TYPE_NAME from the driver's catalogue.
+QHash<QString, QString> catalogueTypes(SQLHDBC connection, const QString& table)
+{
+    QHash<QString, QString> types;
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(::SQLAllocHandle(SQL_HANDLE_STMT, connection, &statement)))
+        return types;
+    QByteArray name = table.toUtf8();
+    if (SQL_SUCCEEDED(::SQLColumns(statement, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(name.data()),
+                                   SQLSMALLINT(name.size()), nullptr, 0))) {
+        while (SQL_SUCCEEDED(::SQLFetch(statement))) {
+            char column[256] = {};
+            char type[256] = {};
+            SQLLEN indicator = 0;
+            if (!SQL_SUCCEEDED(::SQLGetData(statement, 4, SQL_C_CHAR, column, sizeof column, &indicator)) ||
+                indicator <= 0)
+                continue;
+            if (!SQL_SUCCEEDED(::SQLGetData(statement, 6, SQL_C_CHAR, type, sizeof type, &indicator)) ||
+                indicator <= 0)
+                continue;
+            types.insert(QString::fromUtf8(column).toUpper(), QString::fromUtf8(type));
+        }
+    }
+    ::SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    return types;
+}
+
+} // namespace
+
+OdbcDeclarations::OdbcDeclarations(const QSqlQuery& query)
+{
+    if (query.result())
+        m_statement = odbcHandle(query.result()->handle());
+    if (query.driver())
+        m_connection = odbcHandle(query.driver()->handle());
+}
+
+QString OdbcDeclarations::declaredType(int column)
+{
+    if (!m_statement || !m_connection || column < 0)
+        return {};
+    const QString table = textAttribute(m_statement, column, SQL_DESC_BASE_TABLE_NAME);
+    const QString name = textAttribute(m_statement, column, SQL_DESC_BASE_COLUMN_NAME);
+    if (table.isEmpty() || name.isEmpty())
+        return {};
+    auto found = m_tables.find(table);
+    if (found == m_tables.end())
+        found = m_tables.insert(table, catalogueTypes(m_connection, table));
+    return found->value(name.toUpper());
+}
+
+} // namespace lystra
