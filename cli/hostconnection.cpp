@@ -3,8 +3,7 @@
 #include "cli/clierror.h"
 
 #include "db/tcsdatabase.h"
-#include "db/tcssocketdriver.h"
-#include "platform/inifile.h"
+#include "db/tdatabasemanager.h"
 #include "printfiles/tprintfiles.h"
 
 #include <QCoreApplication>
@@ -15,13 +14,21 @@ namespace lystra::cli {
 
 namespace {
 
-const QString kLoopback = QStringLiteral("127.0.0.1");
-constexpr quint16 kDefaultPort = 8888;
+// Hands the manager's failure report to the connection instead of a message
+// box: the command line has no window, and the program ends by itself.
+class FailureRecorder : public TConnectFailureHandler {
+public:
+    void ShowError(const QString& message) override { Message = message; }
+    void Terminate() override {}
+
+    QString Message;
+};
 
 } // namespace
 
 struct HostConnection::State {
-    std::unique_ptr<TcsDatabase> database;
+    FailureRecorder failure;
+    TcsDatabase* database = nullptr; // owned by the database manager
 };
 
 QString HostConnection::SettingsFileIn(const QString& programDir)
@@ -37,36 +44,41 @@ QString HostConnection::SettingsFileIn(const QString& programDir)
 
 HostConnection::HostConnection(const QString& server, quint16 port) : m_state(std::make_unique<State>())
 {
-    const QString settingsFile = SettingsFileIn(QCoreApplication::applicationDirPath());
-    const IniFile settings = settingsFile.isEmpty() ? IniFile() : IniFile(settingsFile);
-    QString address = server;
-    if (address.isEmpty())
-        address = settings.readString(QStringLiteral("Lystra"), QStringLiteral("VIDAZevivu"), kLoopback).trimmed();
-    if (address.isEmpty())
-        address = kLoopback;
-    if (port == 0) {
-        const int setting = settings.readInteger(QStringLiteral("Lystra"), QStringLiteral("Port"), kDefaultPort);
-        port = setting > 0 && setting <= 65535 ? quint16(setting) : kDefaultPort;
-    }
-
-    auto database = std::make_unique<TcsDatabase>();
-    database->SetTag(0);
-    database->SetName(QStringLiteral("IBM_DB"));
-    database->SetLoginPrompt(false);
-    database->SetRemoteDatasource(QString::fromLatin1(TPrintFiles::kHostDatabaseName));
-    database->SetRemoteGateway(address);
-    database->SocketDriver().SetPort(port);
+    // The manager reads "<program>.ini", else "Morvane.ini": without a
+    // settings file of its own the command line reads the desktop program's.
+    const QString settings = SettingsFileIn(QCoreApplication::applicationDirPath());
+    TDatabaseManager::SetProgramFile(settings.isEmpty() || QFileInfo(settings).fileName() == u"Morvane.ini"
+                                         ? QCoreApplication::applicationFilePath()
+                                         : QFileInfo(settings).absolutePath() + u'/'
+                                               + QFileInfo(settings).completeBaseName());
+    TDatabaseManager::SetHostDatabaseName(QString::fromLatin1(TPrintFiles::kHostDatabaseName));
+    TDatabaseManager::SetConnectFailureHandler(&m_state->failure);
     try {
-        database->Open();
+        TDatabaseManager& manager = TDatabaseManager::Manager();
+        manager.OverrideServer(server, port);
+        m_state->database = manager.ConnectedDatabase(dkHost);
     } catch (const Exception& error) {
-        throw CliError(ExitServer, QStringLiteral("Databasserver %1, %2 svarar inte ...\n%3")
-                                       .arg(database->RemoteGateway(), database->RemoteDatasource(),
-                                            error.message()));
+        Close();
+        throw CliError(ExitServer, error.message());
     }
-    m_state->database = std::move(database);
+    if (!m_state->database->Connected()) {
+        const QString message = m_state->failure.Message;
+        Close();
+        throw CliError(ExitServer, message);
+    }
 }
 
-HostConnection::~HostConnection() = default;
+HostConnection::~HostConnection()
+{
+    Close();
+}
+
+void HostConnection::Close()
+{
+    TDatabaseManager::ShutDown();
+    TDatabaseManager::SetConnectFailureHandler(nullptr);
+    m_state->database = nullptr;
+}
 
 TcsCustomDatabase& HostConnection::Database() const
 {

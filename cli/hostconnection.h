@@ -15,7 +15,8 @@ namespace lystra::cli {
 // (lystra-cli.ini, else the desktop program's lystra.ini, else Morvane.ini)
 // names the server in section "Lystra", key "VIDAZevivu" (127.0.0.1 without
 // it) and its port under "Port" (8888); `server` and `port` given on the
-// command line take precedence. The database is "LYSTRA".
+// command line take precedence. The database is "LYSTRA". The process-wide
+// database manager holds the database; one connection at a time.
 class HostConnection {
 public:
     // Connects now. Raises CliError with ExitServer and the message
@@ -35,6 +36,9 @@ public:
     static QString SettingsFileIn(const QString& programDir);
 
 private:
+    // Frees the databases; the manager refuses further use afterwards.
+    void Close();
+
     struct State;
     std::unique_ptr<State> m_state;
 };
