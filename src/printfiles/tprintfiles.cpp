@@ -262,7 +262,9 @@ void TPrintFiles::Refresh()
         return;
     } catch (...) {
     }
-    if (RetryDelayMs > 0)
+    if (RetryWait)
+        RetryWait(RetryDelayMs);
+    else if (RetryDelayMs > 0)
         QThread::msleep(static_cast<unsigned long>(RetryDelayMs));
     try {
         Load();

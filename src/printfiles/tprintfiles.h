@@ -136,6 +136,8 @@ public:
     TVisibleQuery IsMainWindowVisible;
     // The wait before Refresh reads again after an error [1000].
     int RetryDelayMs = 1000;
+    // What Refresh does between its two reads; unset: it sleeps RetryDelayMs.
+    std::function<void(int delayMs)> RetryWait;
 
     // ---- SQL texts (what the operations above run)
     QByteArray SelectText() const;
