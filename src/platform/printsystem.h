@@ -6,10 +6,13 @@
 
 namespace lystra {
 
-// A font family that printing can use.
+// A font family that printing can use, in one of its writing systems.
 struct FontFamily {
     QString name;
     bool trueType = false; // an outline font that scales smoothly
+    // The writing system (character set) of this entry, such as "Latin" or
+    // "Cyrillic"; empty when the font names none.
+    QString writingSystem;
     bool operator==(const FontFamily&) const = default;
 };
 
@@ -28,8 +31,10 @@ public:
     // The printer printing uses: the system's default printer, else the first
     // one; empty when there are no printers.
     virtual QString currentPrinterName() const = 0;
-    // The fixed-pitch font families that can be printed, each family once, in
-    // the system's order. The screen's fonts when no printer can say.
+    // The fixed-pitch font families that can be printed, in the system's
+    // order. A family is listed once for each writing system it covers, one
+    // after the other, as the printer's font enumeration lists it once per
+    // character set. The screen's fonts when no printer can say.
     virtual QList<FontFamily> fixedPitchFonts() const = 0;
 
     // The process-wide instance; an empty StaticPrintSystem until install().

@@ -27,6 +27,15 @@ TEST(GuiPrintSystem, UserParametersOnThisMachine)
     ASSERT_FALSE(fonts.isEmpty()); // fonts-liberation2 is installed with the build tools
     for (const FontFamily& font : fonts)
         EXPECT_TRUE(QFontDatabase::isFixedPitch(font.name)) << font.name.toStdString();
+    // A family is listed once per writing system it covers.
+    QStringList liberationSystems;
+    for (const FontFamily& font : fonts) {
+        if (font.name == u"Liberation Mono")
+            liberationSystems.append(font.writingSystem);
+    }
+    EXPECT_TRUE(liberationSystems.contains(u"Latin"_s));
+    EXPECT_TRUE(liberationSystems.contains(u"Cyrillic"_s));
+    EXPECT_EQ(liberationSystems.removeDuplicates(), 0);
     const bool liberation = std::any_of(fonts.cbegin(), fonts.cend(), [](const FontFamily& f) {
         return f.name == u"Liberation Mono" && f.trueType;
     });

@@ -3,6 +3,8 @@
 #include "platform/settingsstore.h"
 #include "profiles/tjobprofile.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -188,6 +190,37 @@ TEST_F(JobProfileTest, RemoveKeepsAJobThatStillHasSettings)
     m_profile.Save();
     m_profile.Remove();
     EXPECT_TRUE(exists(kJob));
+}
+
+// A settings file damaged by hand or by another program: values that are
+// no plain text leave the cleared values, lines that are no entries are
+// skipped, and the text values around them still load.
+TEST_F(JobProfileTest, DamagedSettingsFileLeavesClearedValues)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath(u"QUORVIK"_s));
+    QFile file(m_dir.filePath(u"QUORVIK/GUI.conf"_s));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\x01\xff\xfe no entry\n"
+               "[Lystra\n"
+               "=no key\n"
+               "[Lystra]\n"
+               "Faktura-QPRINT-FAKT\\AutoPrint=TRUE, FALSE\n"
+               "Faktura-QPRINT-FAKT\\PrintFormName=@Rect(1 2 3 4)\n"
+               "Faktura-QPRINT-FAKT\\AutoSave=TRUE\n"
+               "Faktura-QPRINT-FAKT\\HP\\PaperSource=@Variant(\\0\\0)\n"
+               "Faktura-QPRINT-FAKT\\HP\\UseOCRFont=FALSE\n"
+               "\xc3\n"
+               "Faktura-QPRINT-FAKT\\StoragePath=\"C:\\\\Lager\n"); // quote never closed
+    file.close();
+
+    m_profile.Load(kJob);
+    EXPECT_FALSE(m_profile.AutoPrint()); // a list, not text
+    EXPECT_EQ(m_profile.PrintFormName(), QString());
+    EXPECT_TRUE(m_profile.AutoSave());
+    EXPECT_EQ(m_profile.DefaultPrinterName(), u"HP"_s);
+    EXPECT_EQ(m_profile.PrinterProfile().PaperSource(), 0);
+    EXPECT_FALSE(m_profile.PrinterProfile().UseOCRFont());
+    EXPECT_TRUE(m_profile.StoragePath().startsWith(u"C:\\Lager"_s));
 }
 
 TEST_F(JobProfileTest, WithoutASaverNothingHappens)

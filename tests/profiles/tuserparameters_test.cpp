@@ -16,7 +16,7 @@ QList<FontFamily> fonts(std::initializer_list<QString> names)
 {
     QList<FontFamily> list;
     for (const QString& name : names)
-        list.append(FontFamily{name, true});
+        list.append(FontFamily{name, true, u"Latin"_s});
     return list;
 }
 

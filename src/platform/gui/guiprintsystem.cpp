@@ -25,7 +25,12 @@ QList<FontFamily> GuiPrintSystem::fixedPitchFonts() const
     for (const QString& family : families) {
         if (QFontDatabase::isPrivateFamily(family) || !QFontDatabase::isFixedPitch(family))
             continue;
-        fonts.append(FontFamily{family, QFontDatabase::isSmoothlyScalable(family)});
+        const bool trueType = QFontDatabase::isSmoothlyScalable(family);
+        const QList<QFontDatabase::WritingSystem> systems = QFontDatabase::writingSystems(family);
+        if (systems.isEmpty())
+            fonts.append(FontFamily{family, trueType, {}});
+        for (const QFontDatabase::WritingSystem system : systems)
+            fonts.append(FontFamily{family, trueType, QFontDatabase::writingSystemName(system)});
     }
     return fonts;
 }
