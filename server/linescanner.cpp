@@ -26,10 +26,13 @@ LineScan scanLine(QByteArrayView buffer, qsizetype limit)
         return scan;
     }
     if (buffer.size() > limit + 1) {
-        // Even with a CR as the last byte seen, the line is longer than the limit.
+        // Even with a CR as the last byte seen, the line is longer than the
+        // limit. Its LF may already be in the buffer beyond the window: the
+        // bytes after it are the next line and must stay.
         scan.status = LineScan::Status::TooLong;
-        scan.consumed = buffer.size();
-        scan.ended = false;
+        const void* end = std::memchr(buffer.data() + window, '\n', size_t(buffer.size() - window));
+        scan.ended = end != nullptr;
+        scan.consumed = end ? static_cast<const char*>(end) - buffer.data() + 1 : buffer.size();
     }
     return scan;
 }

@@ -20,8 +20,9 @@ struct LineScan {
                             // when false, the rest of the line is still to come
 };
 
-// `limit` is the longest accepted line in bytes (at least 0). Looks at no
-// more than limit + 2 bytes, so a long line costs no more than the limit.
+// `limit` is the longest accepted line in bytes (at least 0). A line that
+// fits is found within limit + 2 bytes; for a longer one the rest of the
+// buffer is searched for its end once.
 LineScan scanLine(QByteArrayView buffer, qsizetype limit);
 
 } // namespace lystra

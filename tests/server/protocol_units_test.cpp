@@ -39,6 +39,9 @@ TEST(LineScanner, FindsLinesAndRefusesLongOnesAtTheLimit)
         {"limit and CR, LF to come", "12345\r", 5, S::NeedMore, "", 0, false},
         {"one over, ended", "123456\n", 5, S::TooLong, "", 7, true},
         {"over, not ended", "1234567", 5, S::TooLong, "", 7, false},
+        // The line end lies beyond the window: the next line must survive.
+        {"over, CR LF beyond the window", "123456\r\nnext\r\n", 5, S::TooLong, "", 8, true},
+        {"far over, LF in the buffer", "123456789\nnext", 5, S::TooLong, "", 10, true},
     };
     for (const Case& c : cases) {
         const LineScan scan = scanLine(c.buffer, c.limit);
