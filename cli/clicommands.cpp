@@ -65,8 +65,8 @@ void CheckFolderOf(const QString& path)
 
 // Writes a file in one piece: into a temporary file beside it, renamed over
 // the target only when everything was written, so that a failure leaves
-// neither a half-written file nor a damaged earlier one. Errors of the server
-// while `write` runs keep their exit code; other errors are file errors.
+// neither a half-written file nor a damaged earlier one. A failure of `write`
+// is a file error when the file reports one.
 void WriteFileAtomically(const QString& path, const std::function<void(QIODevice&)>& write)
 {
     QSaveFile file(path);
@@ -78,8 +78,6 @@ void WriteFileAtomically(const QString& path, const std::function<void(QIODevice
     } catch (const CliError&) {
         throw;
     } catch (const Exception& error) {
-        if (IsServerError(error))
-            throw CliError(ExitServer, error.message());
         throw CliError(file.error() != QFileDevice::NoError ? ExitFile : ExitOther, error.message());
     }
     if (!file.commit())
@@ -260,7 +258,18 @@ int Save(const Invocation& call, const Output& output)
     for (TPrintFile* file : files) {
         const QString path = toFolder ? QDir(call.out).filePath(file->DocumentFileName() + extensionOf(call.format))
                                       : call.out;
-        ProgressHook progress(*file, QStringLiteral("Lagrar: ") + QFileInfo(path).fileName());
+        {
+            // The pages are read first, so that a failure of the server is
+            // told from one of the file; the file keeps every page it read
+            // either way.
+            ProgressHook progress(*file, QStringLiteral("Lagrar: ") + QFileInfo(path).fileName());
+            RunAs(ExitServer, [&] {
+                for (int i = 0; i < file->PageCount(); ++i) {
+                    file->RaiseProgress();
+                    file->Page(i);
+                }
+            });
+        }
         WriteFileAtomically(path, [&](QIODevice& out) {
             switch (call.format) {
             case sfSpool:

@@ -28,8 +28,9 @@ private:
     ExitCode m_code;
 };
 
-// Whether the failure came from the server or the way to it (database layer,
-// gateway protocol, socket).
+// Whether the failure is of a type of the database layer or the gateway
+// protocol. Error texts of the server itself arrive as plain Exception, so the
+// commands tell those apart by the step that failed (RunAs).
 bool IsServerError(const Exception& error);
 
 // Runs `step`; a lystra::Exception that is not already a CliError leaves as a
