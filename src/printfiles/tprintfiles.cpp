@@ -1,6 +1,7 @@
 #include "printfiles/tprintfiles.h"
 
 #include "db/tcsdatabase.h"
+#include "db/tdatabasemanager.h"
 #include "db/tcsdataset.h"
 #include "db/tfield.h"
 #include "platform/exception.h"
@@ -79,12 +80,26 @@ TPrintFiles::~TPrintFiles()
     m_files.reset();
 }
 
+std::unique_ptr<TPrintFiles> TPrintFiles::Create(TDatabaseManager& manager)
+{
+    TDatabaseManager::SetHostDatabaseName(QString::fromLatin1(kHostDatabaseName));
+    QByteArrayList customData;
+    manager.ServerInfo(customData);
+    TcsDatabase* database = manager.ConnectedDatabase(dkHost);
+    return std::make_unique<TPrintFiles>(*database, ArchiveLibraryIn(customData));
+}
+
 QByteArray TPrintFiles::ArchiveLibraryOf(TcsDatabase& database)
 {
     QByteArrayList data;
     if (!database.GetCustomData(data))
         return {};
-    for (const QByteArray& line : data) {
+    return ArchiveLibraryIn(data);
+}
+
+QByteArray TPrintFiles::ArchiveLibraryIn(const QByteArrayList& customData)
+{
+    for (const QByteArray& line : customData) {
         const qsizetype equals = line.indexOf('=');
         if (equals > 0 && TrimHost(line.first(equals)) == "DB")
             return TrimHost(line.sliced(equals + 1));

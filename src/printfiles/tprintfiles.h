@@ -17,6 +17,7 @@ namespace lystra {
 class TcsCustomDatabase;
 class TcsDatabase;
 class TcsQuery;
+class TDatabaseManager;
 
 // The print queue of one host user: the user's rows of the print file table
 // ("CATALOG"), kept as TPrintFile objects newest first (FDATE, then FTIME
@@ -54,9 +55,19 @@ public:
     TPrintFiles(const TPrintFiles&) = delete;
     TPrintFiles& operator=(const TPrintFiles&) = delete;
 
+    // The queue of the program: names "LYSTRA" as the host database (kind 0)
+    // of `manager`, takes the archive library from the server's custom data
+    // (ServerInfo) and binds the query to the manager's connected host
+    // database. When the server does not answer, the manager reports it and
+    // asks the program to end; the queue is still made and tries to connect
+    // again when it is used. The manager must outlive the queue.
+    static std::unique_ptr<TPrintFiles> Create(TDatabaseManager& manager);
+
     // The value of "DB" in the server's custom data list ("sys customdata");
     // empty when it is missing or the request fails.
     static QByteArray ArchiveLibraryOf(TcsDatabase& database);
+    // The value of "DB" among custom data lines "key=value"; empty if none.
+    static QByteArray ArchiveLibraryIn(const QByteArrayList& customData);
 
     // ---- state
     // True when the database is connected and User is not empty. When not,

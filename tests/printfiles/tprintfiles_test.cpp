@@ -7,9 +7,13 @@
 #include "db/tcsdatabase.h"
 #include "db/tcsdataset.h"
 #include "db/tcssocketdriver.h"
+#include "db/tdatabasemanager.h"
 #include "platform/exception.h"
 #include "platform/hostcodec.h"
 #include "printfiles/tprintfiles.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -24,7 +28,7 @@ inline void PrintTo(const QByteArray& text, std::ostream* out)
 namespace lystra::test {
 namespace {
 
-const char* const kConfig = "[Users]\nTESTER=secret\n\n[CustomData]\nDB=ARKIV\n";
+const char* const kConfig = "[CustomData]\nDB=ARKIV\nOTHER=1\n";
 
 QString messageOf(const std::function<void()>& action)
 {
@@ -157,6 +161,32 @@ TEST_F(PrintQueue, LoadsTheUsersFilesNewestFirstWithTheirHeaders)
     EXPECT_EQ(queue.IndexOfId("0000200002 "), -1) << "identities compare exactly";
     EXPECT_EQ(queue.Item(3), nullptr);
     EXPECT_EQ(host->statements.size(), 1) << "listing reads no page";
+}
+
+TEST_F(PrintQueue, MadeThroughTheDatabaseManager)
+{
+    QTemporaryDir folder;
+    QFile settings(folder.filePath(QStringLiteral("lystra.ini")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Lystra]\nVIDAZevivu=" + s_server->host().toLatin1() + "\nPort=" +
+                   QByteArray::number(s_server->port()) + "\n[iSeries]\nDatabase=QS36F\n");
+    settings.close();
+    TDatabaseManager::Reset();
+    TDatabaseManager::SetProgramFile(folder.filePath(QStringLiteral("lystra")));
+    {
+        auto queue = TPrintFiles::Create(TDatabaseManager::Manager());
+        EXPECT_EQ(queue->ArchiveLibrary(), "ARKIV");
+        EXPECT_EQ(TDatabaseManager::Manager().DatabaseNameOf(dkHost), u"LYSTRA")
+            << "the queue's database takes precedence over the settings";
+        EXPECT_TRUE(queue->Database().Connected());
+        queue->SetUser("maja");
+        EXPECT_EQ(queue->Count(), 1);
+    }
+    TDatabaseManager::Reset();
+    TDatabaseManager::SetProgramFile(QString());
+    EXPECT_FALSE(TDatabaseManager::TerminationRequested());
+    EXPECT_EQ(TPrintFiles::ArchiveLibraryIn({"OTHER=1", " DB = LIB ", "DB=LATER"}), "LIB");
+    EXPECT_EQ(TPrintFiles::ArchiveLibraryIn({"DBX=1"}), "");
 }
 
 TEST_F(PrintQueue, NotifiesOnlyWhenTheCountChangedOrAReloadIsForced)
