@@ -10,12 +10,13 @@ PropertyStorage::PropertyStorage(const QString& iniFileName)
     : m_ini(std::make_unique<IniFile>(iniFileName))
 {}
 
-QString PropertyStorage::read(const QString& key, const QString& name,
-                              const QString& fallback) const
+std::optional<QString> PropertyStorage::read(const QString& key, const QString& name) const
 {
     if (m_registry)
-        return m_registry->readString(key, name, fallback);
-    return m_ini->readString(key, name, fallback);
+        return m_registry->readString(key, name);
+    if (!m_ini->valueExists(key, name))
+        return std::nullopt;
+    return m_ini->readString(key, name, QString());
 }
 
 void PropertyStorage::write(const QString& key, const QString& name, const QString& value)

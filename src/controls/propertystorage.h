@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace lystra {
 
@@ -17,9 +18,9 @@ public:
     PropertyStorage(const QString& registryPath, SettingsStore::Scope scope);
     explicit PropertyStorage(const QString& iniFileName);
 
-    // The stored text, or `fallback` when the key or value is absent or holds
-    // no text.
-    QString read(const QString& key, const QString& name, const QString& fallback) const;
+    // The stored text; nullopt when the key or value is absent or holds no
+    // text.
+    std::optional<QString> read(const QString& key, const QString& name) const;
     void write(const QString& key, const QString& name, const QString& value);
 
     // The registry store; null for INI storage, which knows no key

@@ -327,8 +327,11 @@ void TcsPropertySaver::restoreComponent(QObject* component, const QString& key)
     for (const PublishedProperty& property : PublishedProperty::of(component)) {
         if (!IsSelected(component, property.name()))
             continue;
-        const QString current = PropertyToText(component, property);
-        TextToProperty(component, property, m_open->read(key, property.name(), current));
+        // Nothing stored leaves the property exactly as it is, rather than set
+        // from its own text, which for a float or host text need not give back
+        // the same value.
+        if (const auto stored = m_open->read(key, property.name()))
+            TextToProperty(component, property, *stored);
         if (m_autoExec)
             FireComponent(component);
     }
@@ -374,8 +377,8 @@ void TcsPropertySaver::LoadObject(QObject* instance, const QString& keyName, boo
     OpenedStorage storage(*this);
     const QString key = objectKey(instance, keyName, underFormKey);
     for (const PublishedProperty& property : PublishedProperty::of(instance)) {
-        const QString current = PropertyToText(instance, property);
-        TextToProperty(instance, property, storage->read(key, property.name(), current));
+        if (const auto stored = storage->read(key, property.name()))
+            TextToProperty(instance, property, *stored);
     }
 }
 

@@ -384,6 +384,34 @@ TEST_F(TcsPropertySaverTest, ObjectOperations)
     EXPECT_EQ(SettingsStore(kApp).readString(u"Bad"_s, u"Size"_s), u"12"_s);
 }
 
+namespace {
+
+// Values whose text form does not give them back exactly.
+class Inexact : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(double Offset MEMBER offset)
+    Q_PROPERTY(QByteArray HostText MEMBER hostText)
+public:
+    double offset = 0.1 + 0.2;
+    QByteArray hostText = QByteArrayLiteral("\x81\x8d");
+};
+
+} // namespace
+
+TEST_F(TcsPropertySaverTest, NothingStoredLeavesValuesExactlyAsTheyAre)
+{
+    for (const auto storage : {TcsPropertySaver::stRegistry, TcsPropertySaver::stIniFile}) {
+        TcsPropertySaver saver;
+        saver.setAppName(u"Inexact"_s);
+        saver.setStorage(storage);
+        Inexact object;
+        saver.LoadObject(&object, u"Missing"_s);
+        EXPECT_EQ(object.offset, 0.1 + 0.2) << storage;
+        EXPECT_EQ(object.hostText, QByteArrayLiteral("\x81\x8d")) << storage;
+        EXPECT_FALSE(QFile::exists(saver.IniFileName())); // reading writes nothing
+    }
+}
+
 TEST_F(TcsPropertySaverTest, ObjectKeysBelowTheFormKey)
 {
     TestForm form(u"PrintFilePreviewForm"_s);
