@@ -23,6 +23,8 @@ namespace {
 
 const QString kDefaultCompany = QStringLiteral("Company Name");
 const QString kDefaultFamily = QStringLiteral("Product Family");
+// The application names are short strings of the program's settings format.
+constexpr qsizetype kMaxNameLength = 255;
 
 bool isForm(const QObject* object)
 {
@@ -107,18 +109,18 @@ TcsPropertySaver::~TcsPropertySaver()
 void TcsPropertySaver::setAppCompany(const QString& value)
 {
     if (value != m_appCompany)
-        m_appCompany = value;
+        m_appCompany = value.left(kMaxNameLength);
 }
 
 void TcsPropertySaver::setAppFamily(const QString& value)
 {
     if (value != m_appFamily)
-        m_appFamily = value;
+        m_appFamily = value.left(kMaxNameLength);
 }
 
 void TcsPropertySaver::setAppName(const QString& value)
 {
-    QString name = value;
+    QString name = value.left(kMaxNameLength);
     if (m_storage == stIniFile) {
         for (QChar c : QStringView(u"\"*/:<>?\\|"))
             name.replace(c, u'_');

@@ -63,7 +63,8 @@ public:
     explicit TcsPropertySaver(QObject* owner = nullptr);
     ~TcsPropertySaver() override;
 
-    // "Company Name", "Product Family", "Product Name" until set.
+    // "Company Name", "Product Family", "Product Name" until set; each keeps
+    // at most its first 255 characters.
     QString AppCompany() const { return m_appCompany; }
     void setAppCompany(const QString& value);
     QString AppFamily() const { return m_appFamily; }

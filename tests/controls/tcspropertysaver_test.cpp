@@ -467,6 +467,8 @@ TEST_F(TcsPropertySaverTest, BlankNamesAreFilledInWhenStorageOpens)
 {
     TcsPropertySaver saver;
     EXPECT_EQ(saver.AppCompany(), u"Company Name"_s);
+    saver.setAppFamily(QString(300, u'x')); // names are short strings
+    EXPECT_EQ(saver.AppFamily(), QString(255, u'x'));
     saver.setAppCompany(u" "_s);
     saver.setAppFamily(QString());
     saver.setAppName(u"  "_s);
