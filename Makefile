@@ -3,6 +3,7 @@
 #   make bench           build and run the benchmarks (side-by-side ratios)
 #   make fuzz            build the fuzz targets with clang and run each briefly
 #   make check-sanitize  build and run the tests under ASan + UBSan
+#   make demo            demo queue on a local vidazevivu, listed and saved by lystra-cli
 
 BUILD_DIR      ?= build
 SANITIZE_DIR   ?= build-sanitize
@@ -14,7 +15,7 @@ CMAKE_FLAGS    ?=
 
 CMAKE := cmake -G Ninja -Wno-dev
 
-.PHONY: all deps test build check-sanitize bench fuzz clean
+.PHONY: all deps test build check-sanitize bench fuzz clean demo
 
 all: build
 
@@ -47,6 +48,9 @@ fuzz:
 		-DLYSTRA_BUILD_TESTS=OFF -DLYSTRA_BUILD_FUZZ=ON $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 	fuzz/run-all.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+demo:
+	JOBS=$(JOBS) tools/demo.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR)
