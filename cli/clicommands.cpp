@@ -331,7 +331,7 @@ int Table(const Invocation& call, const Output& output)
         });
     }
     if (columns == 0)
-        output.err(QStringLiteral("Utskriften %1 har inget tabellformat (ingen kolumnlinjal på de tre första sidorna).\n")
+        output.err(QStringLiteral("lystra-cli: Utskriften %1 har inget tabellformat (ingen kolumnlinjal på de tre första sidorna).\n")
                        .arg(host(file.Id())));
 
     WriteFileAtomically(call.csv, [&](QIODevice& out) {

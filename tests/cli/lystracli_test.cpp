@@ -252,6 +252,14 @@ TEST_F(LystraCliTest, TableWritesTheTableViewCellsAsCsv)
     EXPECT_FALSE(kept.contains(u"Inbetalning kund"));
     EXPECT_TRUE(kept.contains(u"Återbetalning kund"));
     EXPECT_LT(kept.count(u'\n'), rows.size());
+
+    // An invoice has no ruler line: an empty table, said on stderr, no error.
+    const QString invoice = m_dir.filePath(QStringLiteral("faktura.csv"));
+    const Result none = run({QStringLiteral("table"), QStringLiteral("ERIK"), QStringLiteral("0000300001"),
+                             QStringLiteral("--csv"), invoice});
+    EXPECT_EQ(none.code, 0) << none.err.toStdString();
+    EXPECT_TRUE(none.err.contains(u"har inget tabellformat")) << none.err.toStdString();
+    EXPECT_EQ(readFile(invoice), QByteArray());
 }
 
 TEST_F(LystraCliTest, BadInputGivesAClearMessageAndTheDocumentedCode)
