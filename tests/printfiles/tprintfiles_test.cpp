@@ -13,6 +13,8 @@
 #include "printfiles/tprintfiles.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -307,6 +309,64 @@ TEST_F(PrintQueue, ReadsAPageOnFirstUseThroughTheQuery)
     TPrintFile& receivables = *queue.Item(queue.IndexOfId("0000300003"));
     const int withTitle = host->scalar("select count(*) from ERIK where FID='0000300003' and FPAGE=1").toInt();
     EXPECT_EQ(receivables.Page(0).RowCount(), withTitle - 1);
+}
+
+// Runs a poppler tool; its standard output as UTF-8.
+QString poppler(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        ADD_FAILURE() << program.toStdString() << ": " << process.readAllStandardError().toStdString();
+        return {};
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+TEST_F(PrintQueue, SavesDemoReportsReadFromTheServer)
+{
+    TPrintFiles& queue = *host->queue;
+    queue.SetUser("ERIK");
+    ASSERT_EQ(queue.Count(), 3);
+    QTemporaryDir folder;
+
+    // The spool file holds exactly the stored rows, each as control code, text, CR LF.
+    TPrintFile& sent = *queue.Item(queue.IndexOfId("0000300001"));
+    QByteArray stored;
+    TPrintFiles rows(host->db);
+    rows.Select("select FCTL, FROW from ERIK where FID='0000300001' order by FPAGE, FLINE",
+                [&stored](const TRowValues& row) {
+                    const QByteArray control = row.Value("FCTL");
+                    stored += (control.isEmpty() ? QByteArray(" ") : control.first(1)) + row.Value("FROW") + "\r\n";
+                });
+    const QString spool = folder.filePath(QStringLiteral("a.spl"));
+    sent.SaveToFile(spool, sfSpool);
+    QFile file(spool);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), stored);
+    EXPECT_TRUE(stored.contains(HostCodec::host().encode(u"Östgöta")) || stored.contains(HostCodec::host().encode(u"Kärnan")) ||
+                stored.contains(HostCodec::host().encode(u"Älvstrands")))
+        << "the rows reach the file as host code page bytes";
+
+    // An invoice of 66 lines is portrait; a ledger of 55 lines landscape.
+    const QString invoice = folder.filePath(QStringLiteral("faktura.pdf"));
+    sent.SaveToFile(invoice, sfPdf);
+    const QString info = poppler(QStringLiteral("pdfinfo"), {invoice});
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("\\nPages: +%1\\n").arg(sent.PageCount()))))
+        << info.toStdString();
+    EXPECT_TRUE(info.contains(u"595 x 842 pts (A4)")) << info.toStdString();
+    const QString text = poppler(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), invoice, QStringLiteral("-")});
+    EXPECT_TRUE(text.contains(u"Östgöta Frakt AB") || text.contains(u"Café Kärnan HB") ||
+                text.contains(u"Älvstrands Bygg AB"))
+        << text.left(2000).toStdString();
+
+    queue.SetUser("ANNA");
+    queue.Refresh();
+    ASSERT_GE(queue.IndexOfId("0000200001"), 0);
+    TPrintFile& ledger = *queue.Item(queue.IndexOfId("0000200001"));
+    const QString ledgerPdf = folder.filePath(QStringLiteral("huvudbok.pdf"));
+    ledger.SaveToFile(ledgerPdf, sfPdf);
+    EXPECT_TRUE(poppler(QStringLiteral("pdfinfo"), {ledgerPdf}).contains(u"842 x 595 pts (A4)"));
 }
 
 TEST_F(PrintQueue, OutsideTextCannotChangeAStatement)
