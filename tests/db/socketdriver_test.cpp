@@ -214,6 +214,41 @@ TEST_F(SocketDriverTest, ServerErrorReachesTheCallerAndNothingLeaks)
     EXPECT_EQ(connections(1), 1);
 }
 
+TEST_F(SocketDriverTest, ConnectionsComeBackWithoutHalfReadResults)
+{
+    auto db = database();
+    db->SocketDriver().SetRowsPerFetch(20);
+    // Destroyed in the middle of its rows: the connection is parked after a
+    // clear and the next dataset reads its own result from the start.
+    auto partly = query(*db, kBigReport);
+    partly->Open();
+    partly->MoveBy(30);
+    TcsConnection* used = partly->Connection();
+    partly.reset();
+    ASSERT_EQ(db->SocketDriver().Pool().Count(), 1);
+
+    auto next = query(*db, "select FID from CATALOG where FID='0000200001'");
+    next->Open();
+    EXPECT_EQ(next->Connection(), used);
+    next->Last();
+    EXPECT_EQ(next->RecordCount(), 1);
+    EXPECT_EQ(next->FieldByName(u"FID").AsString(), "0000200001");
+
+    // A failing statement without result set leaves the main connection
+    // good for the next one, and no extra connection behind.
+    auto failing = query(*db, "update NO_SUCH_TABLE set A=1");
+    EXPECT_NE(messageOf([&] { failing->ExecSQL(); }), u"(no error)");
+    auto working = query(*db, "update CATALOG set FSTAT=FSTAT where FID='0000200001'");
+    working->ExecSQL();
+    EXPECT_EQ(working->RowsAffected(), 1);
+    EXPECT_EQ(connections(2), 2) << "the dataset's connection and the main connection";
+    next.reset();
+    failing.reset();
+    working.reset();
+    db.reset();
+    EXPECT_EQ(connections(0), 0);
+}
+
 TEST_F(SocketDriverTest, FetchesOnDemandAndCountsRows)
 {
     auto db = database();
