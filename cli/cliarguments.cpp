@@ -37,10 +37,12 @@ QStringList optionsOf(Command command)
 QDate parseDate(const QString& text)
 {
     static const QRegularExpression eightDigits(QStringLiteral("^[0-9]{8}$"));
-    const QDate date = eightDigits.match(text).hasMatch() ? QDate::fromString(text, QStringLiteral("yyyyMMdd"))
-                                                          : QDate();
+    const QDate date = eightDigits.match(text).hasMatch()
+                           ? QDate::fromString(text, QStringLiteral("yyyyMMdd"))
+                           : QDate();
     if (!date.isValid())
-        usageError(QStringLiteral("Ogiltigt datum \"%1\": ange YYYYMMDD, till exempel 20251231.").arg(text));
+        usageError(QStringLiteral("Ogiltigt datum \"%1\": ange YYYYMMDD, till exempel 20251231.")
+                       .arg(text));
     return date;
 }
 
@@ -117,7 +119,8 @@ Invocation ParseArguments(const QStringList& arguments)
         usageError(QStringLiteral("Okänt kommando \"%1\".").arg(commandName));
     call.command = commands.value(commandName);
 
-    const QStringList allowed = optionsOf(call.command) + QStringList{QStringLiteral("server"), QStringLiteral("port")};
+    const QStringList allowed =
+        optionsOf(call.command) + QStringList{QStringLiteral("server"), QStringLiteral("port")};
     for (auto it = options.cbegin(); it != options.cend(); ++it) {
         if (!allowed.contains(it.key()))
             usageError(QStringLiteral("Okänd flagga --%1 för %2.").arg(it.key(), commandName));
@@ -153,7 +156,8 @@ Invocation ParseArguments(const QStringList& arguments)
     if (positional.size() < leastIds)
         usageError(QStringLiteral("Id för utskriften saknas för %1.").arg(commandName));
     if (mostIds >= 0 && positional.size() > mostIds)
-        usageError(QStringLiteral("För många argument för %1: \"%2\".").arg(commandName, positional.join(u' ')));
+        usageError(QStringLiteral("För många argument för %1: \"%2\".")
+                       .arg(commandName, positional.join(u' ')));
     for (const QString& id : std::as_const(positional)) {
         if (id.trimmed().isEmpty())
             usageError(QStringLiteral("Ett id får inte vara tomt."));
@@ -166,11 +170,13 @@ Invocation ParseArguments(const QStringList& arguments)
             usageError(QStringLiteral("--server får inte vara tom."));
     }
     if (options.contains(QStringLiteral("port")))
-        call.port = quint16(parsePositive(QStringLiteral("port"), options.value(QStringLiteral("port")), 65535));
+        call.port = quint16(
+            parsePositive(QStringLiteral("port"), options.value(QStringLiteral("port")), 65535));
     if (options.contains(QStringLiteral("before")))
         call.before = parseDate(options.value(QStringLiteral("before")));
     if (options.contains(QStringLiteral("page")))
-        call.page = parsePositive(QStringLiteral("page"), options.value(QStringLiteral("page")), 1 << 30);
+        call.page =
+            parsePositive(QStringLiteral("page"), options.value(QStringLiteral("page")), 1 << 30);
     if (call.command == Command::Save) {
         if (!options.contains(QStringLiteral("format")))
             usageError(QStringLiteral("--format saknas för save (spl, txt eller pdf)."));

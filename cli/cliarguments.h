@@ -15,12 +15,12 @@ enum class Command { Help, Users, List, Show, Save, Table, Delete };
 // One invocation of lystra-cli, as read from its command line.
 struct Invocation {
     Command command = Command::Help;
-    QString server;   // --server: empty keeps the settings file's address
-    quint16 port = 0; // --port: 0 keeps the settings file's port
-    QString user;     // USER as given (users: empty)
-    QStringList ids;  // ID... (show, table: exactly one)
-    std::optional<QDate> before; // --before YYYYMMDD
-    int page = 0;                // --page N (show; 0: every page)
+    QString server;                // --server: empty keeps the settings file's address
+    quint16 port = 0;              // --port: 0 keeps the settings file's port
+    QString user;                  // USER as given (users: empty)
+    QStringList ids;               // ID... (show, table: exactly one)
+    std::optional<QDate> before;   // --before YYYYMMDD
+    int page = 0;                  // --page N (show; 0: every page)
     TStorageFormat format = sfPdf; // --format (save)
     QString out;                   // --out FILE|DIR (save)
     QString filters;               // --filters FILE (table; empty: the default)

@@ -3,7 +3,6 @@
 #include "cli/clierror.h"
 #include "cli/hostconnection.h"
 #include "cli/progressline.h"
-
 #include "db/tcsdatabase.h"
 #include "platform/formatsettings.h"
 #include "platform/hostcodec.h"
@@ -60,7 +59,8 @@ void CheckFolderOf(const QString& path)
 {
     const QFileInfo folder(QFileInfo(path).absolutePath());
     if (!folder.isDir())
-        throw CliError(ExitFile, QStringLiteral("Mappen \"%1\" finns inte.").arg(QDir::toNativeSeparators(folder.filePath())));
+        throw CliError(ExitFile, QStringLiteral("Mappen \"%1\" finns inte.")
+                                     .arg(QDir::toNativeSeparators(folder.filePath())));
 }
 
 // Writes a file in one piece: into a temporary file beside it, renamed over
@@ -78,7 +78,8 @@ void WriteFileAtomically(const QString& path, const std::function<void(QIODevice
     } catch (const CliError&) {
         throw;
     } catch (const Exception& error) {
-        throw CliError(file.error() != QFileDevice::NoError ? ExitFile : ExitOther, error.message());
+        throw CliError(file.error() != QFileDevice::NoError ? ExitFile : ExitOther,
+                       error.message());
     }
     if (!file.commit())
         throw CliError(ExitFile, QStringLiteral("Kan inte skriva filen \"%1\": %2")
@@ -100,7 +101,9 @@ public:
         m_connection = std::make_unique<HostConnection>(call.server, call.port);
         m_queue = std::make_unique<TPrintFiles>(m_connection->Database());
         // No window here: a failure of the second attempt is always reported.
-        m_queue->IsMainWindowVisible = [] { return true; };
+        m_queue->IsMainWindowVisible = [] {
+            return true;
+        };
     }
 
     ~Session()
@@ -125,7 +128,9 @@ public:
         RunAs(ExitServer, [&] { m_queue->Refresh(); });
         if (m_queue->Count() > 0 || !m_call.before) {
             if (m_queue->Count() == 0)
-                throw CliError(ExitNotFound, QStringLiteral("Användaren %1 har inga utskrifter.").arg(host(m_user)));
+                throw CliError(
+                    ExitNotFound,
+                    QStringLiteral("Användaren %1 har inga utskrifter.").arg(host(m_user)));
             return;
         }
         // Nothing up to the date: tell an unknown user from an empty range.
@@ -138,7 +143,8 @@ public:
         for (const QByteArray& line : std::as_const(users))
             known = known || TrimHost(line.mid(6)) == m_user;
         if (!known)
-            throw CliError(ExitNotFound, QStringLiteral("Användaren %1 har inga utskrifter.").arg(host(m_user)));
+            throw CliError(ExitNotFound,
+                           QStringLiteral("Användaren %1 har inga utskrifter.").arg(host(m_user)));
     }
 
     // The print files with the command's identities, in their order, each
@@ -149,8 +155,8 @@ public:
         for (const QString& id : m_call.ids) {
             const int index = m_queue->IndexOfId(HostCodec::host().encode(id.trimmed()));
             if (index < 0)
-                throw CliError(ExitNotFound,
-                               QStringLiteral("Utskriften %1 finns inte hos %2.").arg(id.trimmed(), host(m_user)));
+                throw CliError(ExitNotFound, QStringLiteral("Utskriften %1 finns inte hos %2.")
+                                                 .arg(id.trimmed(), host(m_user)));
             TPrintFile* file = m_queue->Item(index);
             if (!files.contains(file))
                 files << file;
@@ -168,9 +174,12 @@ private:
 // Hooks the file's progress to a progress line for the lifetime of the guard.
 class ProgressHook {
 public:
-    ProgressHook(TPrintFile& file, const QString& caption) : m_file(file), m_line(caption, file.PageCount())
+    ProgressHook(TPrintFile& file, const QString& caption)
+        : m_file(file), m_line(caption, file.PageCount())
     {
-        m_file.OnProgress = [this](TPrintFile&) { m_line.Step(); };
+        m_file.OnProgress = [this](TPrintFile&) {
+            m_line.Step();
+        };
     }
     ~ProgressHook() { m_file.OnProgress = nullptr; }
 
@@ -223,10 +232,11 @@ int Show(const Invocation& call, const Output& output)
     session.LoadUser();
     TPrintFile& file = *session.Files().constFirst();
     if (call.page > file.PageCount())
-        throw CliError(ExitNotFound, QStringLiteral("Sidan %1 finns inte i utskriften %2 (sidor 1-%3).")
-                                         .arg(call.page)
-                                         .arg(host(file.Id()))
-                                         .arg(file.PageCount()));
+        throw CliError(ExitNotFound,
+                       QStringLiteral("Sidan %1 finns inte i utskriften %2 (sidor 1-%3).")
+                           .arg(call.page)
+                           .arg(host(file.Id()))
+                           .arg(file.PageCount()));
     const int first = call.page > 0 ? call.page - 1 : 0;
     const int last = call.page > 0 ? call.page - 1 : file.PageCount() - 1;
     for (int i = first; i <= last; ++i) {
@@ -245,8 +255,9 @@ int Save(const Invocation& call, const Output& output)
     const bool toFolder = QFileInfo(call.out).isDir();
     if (!toFolder) {
         if (call.ids.size() > 1)
-            throw CliError(ExitUsage,
-                           QStringLiteral("--out måste vara en befintlig mapp när flera utskrifter sparas."));
+            throw CliError(
+                ExitUsage,
+                QStringLiteral("--out måste vara en befintlig mapp när flera utskrifter sparas."));
         if (call.out.endsWith(u'/'))
             throw CliError(ExitFile, QStringLiteral("Mappen \"%1\" finns inte.").arg(call.out));
         CheckFolderOf(call.out);
@@ -256,8 +267,9 @@ int Save(const Invocation& call, const Output& output)
     session.LoadUser();
     const QList<TPrintFile*> files = session.Files();
     for (TPrintFile* file : files) {
-        const QString path = toFolder ? QDir(call.out).filePath(file->DocumentFileName() + extensionOf(call.format))
-                                      : call.out;
+        const QString path =
+            toFolder ? QDir(call.out).filePath(file->DocumentFileName() + extensionOf(call.format))
+                     : call.out;
         {
             // The pages are read first, so that a failure of the server is
             // told from one of the file; the file keeps every page it read
@@ -303,7 +315,8 @@ int Table(const Invocation& call, const Output& output)
 {
     QString filtersFile = call.filters;
     if (filtersFile.isEmpty()) {
-        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Lystra.gft"));
+        const QString beside =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Lystra.gft"));
         if (QFileInfo(beside).isFile())
             filtersFile = beside;
     }
@@ -311,8 +324,9 @@ int Table(const Invocation& call, const Output& output)
     if (!filtersFile.isEmpty()) {
         QFile file(filtersFile);
         if (!file.open(QIODevice::ReadOnly))
-            throw CliError(ExitFile, QStringLiteral("Kan inte läsa filen \"%1\": %2")
-                                         .arg(QDir::toNativeSeparators(filtersFile), file.errorString()));
+            throw CliError(ExitFile,
+                           QStringLiteral("Kan inte läsa filen \"%1\": %2")
+                               .arg(QDir::toNativeSeparators(filtersFile), file.errorString()));
         filters = FilterStringsFrom(file.readAll());
     }
     CheckFolderOf(call.csv);
@@ -331,7 +345,8 @@ int Table(const Invocation& call, const Output& output)
         });
     }
     if (columns == 0)
-        output.err(QStringLiteral("lystra-cli: Utskriften %1 har inget tabellformat (ingen kolumnlinjal på de tre första sidorna).\n")
+        output.err(QStringLiteral("lystra-cli: Utskriften %1 har inget tabellformat (ingen "
+                                  "kolumnlinjal på de tre första sidorna).\n")
                        .arg(host(file.Id())));
 
     WriteFileAtomically(call.csv, [&](QIODevice& out) {
@@ -352,7 +367,8 @@ int Table(const Invocation& call, const Output& output)
             QStringList cells;
             for (int k = 0; k < columns; ++k) {
                 QString cell = host(TrimHost(file.GetCellText(i, k)));
-                if (file.Column(k).Kind == TColumnKind::Number && !cell.isEmpty() && !IsNumberText(cell))
+                if (file.Column(k).Kind == TColumnKind::Number && !cell.isEmpty() &&
+                    !IsNumberText(cell))
                     cell.clear();
                 cells << cell;
             }
@@ -386,8 +402,8 @@ QString CsvRecord(const QStringList& fields)
         if (i > 0)
             record += u',';
         const QString& value = fields[i];
-        const bool quote = value.contains(u',') || value.contains(u'"') || value.contains(u'\n')
-                           || value.contains(u'\r') || value.startsWith(u' ') || value.endsWith(u' ');
+        const bool quote = value.contains(u',') || value.contains(u'"') || value.contains(u'\n') ||
+                           value.contains(u'\r') || value.startsWith(u' ') || value.endsWith(u' ');
         if (quote) {
             QString escaped = value;
             escaped.replace(u'"', QStringLiteral("\"\""));

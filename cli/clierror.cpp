@@ -7,9 +7,9 @@ namespace lystra::cli {
 
 bool IsServerError(const Exception& error)
 {
-    return dynamic_cast<const EDatabaseError*>(&error) != nullptr
-           || dynamic_cast<const EODBCError*>(&error) != nullptr
-           || dynamic_cast<const EReplyError*>(&error) != nullptr;
+    return dynamic_cast<const EDatabaseError*>(&error) != nullptr ||
+           dynamic_cast<const EODBCError*>(&error) != nullptr ||
+           dynamic_cast<const EReplyError*>(&error) != nullptr;
 }
 
 void RunAs(ExitCode code, const std::function<void()>& step)

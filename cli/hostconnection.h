@@ -15,7 +15,8 @@ namespace lystra::cli {
 // (lystra-cli.ini, else the desktop program's lystra.ini, else Morvane.ini)
 // names the server in section "Lystra", key "VIDAZevivu" (127.0.0.1 without
 // it) and its port under "Port" (8888); `server` and `port` given on the
-// command line take precedence. The database is "LYSTRA". The process-wide
+// command line take precedence. The database is "LYSTRA". With "DebugSQL"
+// set in section "System" every statement is written to stderr. The process-wide
 // database manager holds the database; one connection at a time.
 class HostConnection {
 public:

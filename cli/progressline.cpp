@@ -1,7 +1,8 @@
 #include "cli/progressline.h"
 
-#include <cstdio>
 #include <unistd.h>
+
+#include <cstdio>
 
 namespace lystra::cli {
 

@@ -16,7 +16,8 @@ QStringList split(const char* text)
 
 TEST(CliArguments, ReadsEveryCommandWithItsOptions)
 {
-    const Invocation users = ParseArguments(split("--server host1 users --before=20251231 --port 9999"));
+    const Invocation users =
+        ParseArguments(split("--server host1 users --before=20251231 --port 9999"));
     EXPECT_EQ(users.command, Command::Users);
     EXPECT_EQ(users.server, u"host1");
     EXPECT_EQ(users.port, 9999);
@@ -54,7 +55,8 @@ TEST(CliArguments, RefusesMalformedCommandLinesWithTheUsageCode)
         {"unknown command", "frob", "Okänt kommando \"frob\""},
         {"option of another command", "list ANNA --page 2", "Okänd flagga --page för list"},
         {"option without value", "list ANNA --before", "Värde saknas för --before"},
-        {"option twice", "list ANNA --before 20250101 --before 20250102", "--before anges mer än en gång"},
+        {"option twice", "list ANNA --before 20250101 --before 20250102",
+         "--before anges mer än en gång"},
         {"user missing", "show", "Användare saknas för show"},
         {"identity missing", "show ANNA", "Id för utskriften saknas"},
         {"two identities for show", "show ANNA 1 2", "För många argument för show"},
@@ -83,8 +85,9 @@ TEST(CliArguments, RefusesMalformedCommandLinesWithTheUsageCode)
 
 TEST(CliText, CsvFieldsAreQuotedOnlyWhenTheyNeedIt)
 {
-    EXPECT_EQ(CsvRecord({QStringLiteral("a"), QString(), QStringLiteral("1234,56"), QStringLiteral("sa \"x\""),
-                         QStringLiteral(" lead"), QStringLiteral("två\nrader")}),
+    EXPECT_EQ(CsvRecord({QStringLiteral("a"), QString(), QStringLiteral("1234,56"),
+                         QStringLiteral("sa \"x\""), QStringLiteral(" lead"),
+                         QStringLiteral("två\nrader")}),
               QStringLiteral("a,,\"1234,56\",\"sa \"\"x\"\"\",\" lead\",\"två\nrader\"\n"));
 }
 
@@ -94,7 +97,8 @@ TEST(CliText, FilterFilesAreReadAsUtf8OrAsHostText)
     // host text; CR LF and empty lines are dropped.
     const QByteArrayList expected = {QByteArray("\xD6verf\xF6ring"), QByteArray("Summa")};
     EXPECT_EQ(FilterStringsFrom(QByteArray("\xC3\x96verf\xC3\xB6ring\r\n\r\nSumma\r\n")), expected);
-    EXPECT_EQ(FilterStringsFrom(QByteArray("\xEF\xBB\xBF\xC3\x96verf\xC3\xB6ring\nSumma")), expected);
+    EXPECT_EQ(FilterStringsFrom(QByteArray("\xEF\xBB\xBF\xC3\x96verf\xC3\xB6ring\nSumma")),
+              expected);
     EXPECT_EQ(FilterStringsFrom(QByteArray("\xD6verf\xF6ring\nSumma\n")), expected);
 }
 
