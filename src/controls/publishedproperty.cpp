@@ -9,6 +9,8 @@
 #include <QCursor>
 #include <QMetaObject>
 #include <QObject>
+#include <QAbstractButton>
+#include <QLabel>
 #include <QWidget>
 
 #include <algorithm>
@@ -79,6 +81,17 @@ const QString kHeight = QStringLiteral("Height");
 bool isReplacedByBound(const QString& name)
 {
     return name == u"x" || name == u"y" || name == u"width" || name == u"height";
+}
+
+// The name a Qt property is published under: the text that a label or a
+// button shows is its Caption, as forms name it ("FormLibraryPath.Caption").
+QString publishedNameOf(const QObject* object, const char* qtName)
+{
+    const QString name = QString::fromLatin1(qtName);
+    if (name == u"text" &&
+        (qobject_cast<const QLabel*>(object) || qobject_cast<const QAbstractButton*>(object)))
+        return QStringLiteral("Caption");
+    return name;
 }
 
 PropertyKind kindOf(const QMetaProperty& property)
@@ -270,8 +283,11 @@ QList<PublishedProperty> PublishedProperty::of(const QObject* object)
     const QMetaObject* meta = object->metaObject();
     for (int i = meta->propertyCount() - 1; i >= QObject::staticMetaObject.propertyCount(); --i) {
         const QMetaProperty property = meta->property(i);
-        const QString name = QString::fromLatin1(property.name());
-        if (!property.isReadable() || listed(name) || (widget && isReplacedByBound(name)))
+        const QString qtName = QString::fromLatin1(property.name());
+        if (!property.isReadable() || (widget && isReplacedByBound(qtName)))
+            continue;
+        const QString name = publishedNameOf(object, property.name());
+        if (listed(name))
             continue;
         list.append(PublishedProperty(name, kindOf(property), property, Bound::None));
     }

@@ -31,7 +31,8 @@ enum class PropertyKind {
 // for a widget, one of its bounds "Left", "Top", "Width" and "Height". The
 // bounds stand in for Qt's read-only x, y, width and height: Left and Top are
 // the position as move() takes it (the window frame's for a window), Width
-// and Height the size as resize() takes it.
+// and Height the size as resize() takes it. The text of a label or a button
+// (QLabel, QAbstractButton) is published as "Caption" rather than "text".
 class PublishedProperty {
 public:
     // The object's readable published properties, sorted by name without

@@ -1,6 +1,7 @@
 #include "controls/publishedproperty.h"
 #include "platform/exception.h"
 
+#include <QCheckBox>
 #include <QColor>
 #include <QCursor>
 #include <QLineEdit>
@@ -93,6 +94,15 @@ TEST(PublishedProperty, ListIsSortedAndWidgetsPublishTheirBounds)
     // published.
     for (const QString& hidden : {u"x"_s, u"y"_s, u"width"_s, u"height"_s, u"objectName"_s})
         EXPECT_FALSE(names.contains(hidden)) << hidden.toStdString();
+
+    // What a label or button shows is its Caption.
+    QCheckBox check;
+    names.clear();
+    for (const PublishedProperty& p : PublishedProperty::of(&check))
+        names.append(p.name());
+    EXPECT_TRUE(names.contains(u"Caption"_s));
+    EXPECT_FALSE(names.contains(u"text"_s));
+    EXPECT_TRUE(names.contains(u"checked"_s));
 
     setText(edit, u"Width"_s, u"321"_s);
     setText(edit, u"Left"_s, u"-15"_s);

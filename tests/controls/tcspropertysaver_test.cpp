@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -152,6 +153,31 @@ TEST_F(TcsPropertySaverTest, StoresSelectedPropertiesAndRestoresThemInTheNextRun
     EXPECT_EQ(next.geometry(), QRect(50, 60, 640, 480));
     EXPECT_EQ(next.edtTop->text(), u"2,5"_s);
     EXPECT_TRUE(next.chkOCR->isChecked());
+}
+
+// The job properties dialog keeps a folder path in the caption of a hidden
+// label; the text of a label or button is its Caption.
+TEST_F(TcsPropertySaverTest, LabelCaptions)
+{
+    const auto withLabel = [](TestForm& form) {
+        auto* label = new QLabel(&form);
+        label->setObjectName(u"FormLibraryPath"_s);
+        label->hide();
+        return label;
+    };
+    const auto setup = withItems({u"FormLibraryPath.Caption"_s}, TcsPropertySaver::alNone,
+                                 TcsPropertySaver::asNone);
+    {
+        TestForm form(u"JobPropertiesForm"_s, setup);
+        withLabel(form)->setText(u"C:\\Blanketter"_s);
+        form.saver->StoreForm();
+    }
+    EXPECT_EQ(SettingsStore(kApp).valueNames(u"JobPropertiesForm\\FormLibraryPath"_s),
+              QStringList{u"Caption"_s});
+    TestForm form(u"JobPropertiesForm"_s, setup);
+    QLabel* label = withLabel(form);
+    form.saver->LoadForm();
+    EXPECT_EQ(label->text(), u"C:\\Blanketter"_s);
 }
 
 TEST_F(TcsPropertySaverTest, RestoredFormsAreMovedOntoTheScreen)
