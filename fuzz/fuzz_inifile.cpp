@@ -33,8 +33,7 @@ void readAll(const IniFile& ini)
     }
 }
 
-void writeAndReadBack(IniFile ini, const QString& section, const QString& key,
-                      const QString& value)
+void writeAndReadBack(IniFile ini, const QString& section, const QString& key, const QString& value)
 {
     const QByteArray before = ini.toBytes();
     try {

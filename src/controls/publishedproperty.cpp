@@ -5,12 +5,12 @@
 #include "platform/formatsettings.h"
 #include "platform/hostcodec.h"
 
+#include <QAbstractButton>
 #include <QColor>
 #include <QCursor>
+#include <QLabel>
 #include <QMetaObject>
 #include <QObject>
-#include <QAbstractButton>
-#include <QLabel>
 #include <QWidget>
 
 #include <algorithm>
