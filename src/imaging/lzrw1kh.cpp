@@ -147,7 +147,9 @@ int lzrwDecompress(const std::uint8_t* in, int n, std::uint8_t* out, int capacit
             bitsLeft = 16;
         }
         if ((control & 0x8000) == 0) {
-            if (o >= capacity)
+            // A control word may be the last thing in the block only when
+            // its items were cut off.
+            if (i >= n || o >= capacity)
                 return -1;
             out[o++] = in[i++];
         } else {

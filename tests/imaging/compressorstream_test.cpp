@@ -142,6 +142,9 @@ TEST(Lzrw1kh, DamagedBlocksAreRejected)
     Bytes eightLongRuns{0x40, 0xFF, 0x00};
     for (int i = 0; i < 8; ++i)
         eightLongRuns.insert(eightLongRuns.end(), {0x00, 0x0F, 0xFF, 0x41});
+    Bytes controlWordAtTheEnd{0x40, 0x00, 0x00};
+    controlWordAtTheEnd.insert(controlWordAtTheEnd.end(), 16, 'a');
+    controlWordAtTheEnd.insert(controlWordAtTheEnd.end(), {0x00, 0x00});
     Bytes storedTooLong(kLzrwMaxBlock + 2, 0);
     storedTooLong[0] = 0x80;
     const struct {
@@ -155,6 +158,7 @@ TEST(Lzrw1kh, DamagedBlocksAreRejected)
         {"item cut off", {0x40, 0x80, 0x00, 0x00}},
         {"run item cut off", {0x40, 0x80, 0x00, 0x00, 0x01, 0x02}},
         {"control word cut off", {0x40, 0x00}},
+        {"control word without items", controlWordAtTheEnd},
     };
     for (const auto& c : cases) {
         Bytes out;
