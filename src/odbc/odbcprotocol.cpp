@@ -230,22 +230,6 @@ inline std::uint64_t load8(const char* p) noexcept
     return x;
 }
 
-// The first `c` at or after `p`, or nullptr.
-inline const char* findByte(const char* p, const char* end, char c) noexcept
-{
-    if constexpr (kSwar) {
-        for (; end - p >= 8; p += 8) {
-            if (const std::uint64_t marks = matchesOf(load8(p), c))
-                return p + (std::countr_zero(marks) >> 3);
-        }
-    }
-    for (; p < end; ++p) {
-        if (*p == c)
-            return p;
-    }
-    return nullptr;
-}
-
 // The first quote or NUL at or after `p`, or nullptr.
 inline const char* findQuoteOrNul(const char* p, const char* end) noexcept
 {
