@@ -1,0 +1,4 @@
+lystra_add_fuzzer(fuzz_imaging_stream fuzz_imaging_stream.cpp)
+target_link_libraries(fuzz_imaging_stream PRIVATE lystra_imaging)
+lystra_add_fuzzer(fuzz_imaging_bitmap fuzz_imaging_bitmap.cpp)
+target_link_libraries(fuzz_imaging_bitmap PRIVATE lystra_imaging)
