@@ -224,9 +224,18 @@ QByteArrayList TPrintFiles::DeleteTexts(const TPrintFile& file) const
                 " with NC"};
 }
 
+void TPrintFiles::BindQuery()
+{
+    // Datasets find their database by name; follow the database if it was
+    // named (or renamed) after the queue was made.
+    if (m_query->DataBaseName() != m_database.DataBaseName())
+        m_query->SetDataBaseName(m_database.DataBaseName());
+    m_query->Close();
+}
+
 void TPrintFiles::Select(const QByteArray& sql, const std::function<void(const TRowValues&)>& row)
 {
-    m_query->Close();
+    BindQuery();
     m_query->SetSQLText(sql);
     QueryCloser closer(*m_query);
     m_query->Open();
@@ -239,7 +248,7 @@ void TPrintFiles::Select(const QByteArray& sql, const std::function<void(const T
 
 void TPrintFiles::Execute(const QByteArray& sql)
 {
-    m_query->Close();
+    BindQuery();
     m_query->SetSQLText(sql);
     m_query->ExecSQL();
 }

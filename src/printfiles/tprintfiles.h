@@ -173,6 +173,7 @@ public:
 private:
     void Load();
     void Notify();
+    void BindQuery();
     QByteArray ArchiveYearDigits() const;
 
     TcsCustomDatabase& m_database;
