@@ -6,6 +6,7 @@
 #include "db/edatabaseerror.h"
 #include "db/tcsdatabase.h"
 #include "db/tcssocketdriver.h"
+#include "db/tdatabasemanager.h"
 #include "db/widgets/messageboxfailurehandler.h"
 #include "db/widgets/sqlhighlighter.h"
 #include "db/widgets/tcsloginform.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -21,6 +23,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTemporaryDir>
 #include <QTextLayout>
 #include <QTimer>
 
@@ -318,6 +321,28 @@ TEST_F(SqlLogTest, SqlColouring)
         EXPECT_EQ(formatAt(c.line, c.column), highlighter.format(c.element)) << c.name;
     }
     EXPECT_NE(keyword, comment);
+}
+
+TEST_F(SqlLogTest, OpensAtStartUpWhenTheSettingsAskForIt)
+{
+    QTemporaryDir folder;
+    for (const bool traced : {false, true}) {
+        QFile settings(folder.filePath(QStringLiteral("lystra.ini")));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write(traced ? "[System]\nDebugSQL=1\n" : "[System]\nDebugSQL=0\n");
+        settings.close();
+        TDatabaseManager::Reset();
+        TDatabaseManager::SetProgramFile(folder.filePath(QStringLiteral("lystra")));
+        TDatabaseManager::SetHostDatabaseName(QStringLiteral("LYSTRA"));
+        TDatabaseManager& manager = TDatabaseManager::Manager();
+        TdbLoggForm* log = TdbLoggForm::AttachWhenTraced(manager);
+        EXPECT_EQ(log != nullptr, traced);
+        EXPECT_EQ(TdbLoggForm::Instance() != nullptr && TdbLoggForm::Instance()->isVisible(), traced);
+        EXPECT_EQ(bool(manager.Database(dkHost)->OnTraceSQL), traced) << "before the first query";
+        TdbLoggForm::FreeInstance();
+    }
+    TDatabaseManager::Reset();
+    TDatabaseManager::SetProgramFile(QString());
 }
 
 // ---- start-up error box -------------------------------------------------------

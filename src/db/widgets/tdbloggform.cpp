@@ -1,6 +1,7 @@
 #include "db/widgets/tdbloggform.h"
 
 #include "db/tcsdatabase.h"
+#include "db/tdatabasemanager.h"
 #include "db/widgets/sqlhighlighter.h"
 #include "platform/formatsettings.h"
 #include "platform/hostcodec.h"
@@ -103,6 +104,13 @@ TdbLoggForm& TdbLoggForm::Attach(TcsCustomDatabase& database)
         };
     }
     return form;
+}
+
+TdbLoggForm* TdbLoggForm::AttachWhenTraced(TDatabaseManager& manager)
+{
+    if (!manager.TraceSQL())
+        return nullptr;
+    return &Attach(*manager.Database(dkHost));
 }
 
 void TdbLoggForm::FreeInstance()

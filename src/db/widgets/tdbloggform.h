@@ -10,6 +10,7 @@ namespace lystra {
 
 class SqlHighlighter;
 class TcsCustomDatabase;
+class TDatabaseManager;
 
 // The SQL log window: every statement a database's driver runs, laid out
 // over several lines with its run time and the time of day, and every
@@ -32,6 +33,10 @@ public:
     // and "dbOpen"; another kind gets no trace handler.
     static TdbLoggForm& Attach(TcsCustomDatabase& database);
     static void FreeInstance();
+    // At start-up: attaches the log to the manager's host database when the
+    // settings ask for SQL tracing ("DebugSQL"); answers the window or
+    // nullptr.
+    static TdbLoggForm* AttachWhenTraced(TDatabaseManager& manager);
 
     // The trace label of a database kind; empty for kinds without one.
     static QString LabelOf(int kind);
