@@ -107,6 +107,13 @@ void shrinkRowPlain(const std::uint8_t* s, std::uint8_t* w, int dw, const Column
 // c * multiplier - 2^14 < c stays within 2^(14 - 11) (see Divider).
 constexpr int kVectorSpan = 5;
 constexpr int kVectorShift = 14;
+// ceil(2^14 / count) for the counts 1..5, taken from a table: a division
+// per pixel pair would cost more than the rest of the work.
+constexpr std::int64_t kVectorMultiplier[kVectorSpan + 1] = {
+    0, 16384, 8192, 5462, 4096, 3277,
+};
+static_assert(kVectorMultiplier[3] == ((1 << kVectorShift) + 2) / 3
+              && kVectorMultiplier[5] == ((1 << kVectorShift) + 4) / 5);
 
 struct SpanMasks {
     // [channel][half][count]
@@ -159,9 +166,7 @@ __attribute__((target("ssse3"))) void shrinkRowVector(const std::uint8_t* s, std
         }
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * f0));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * f1));
-        const __m128i multiplier =
-            _mm_set_epi64x((1 << kVectorShift) / c1 + ((1 << kVectorShift) % c1 != 0),
-                           (1 << kVectorShift) / c0 + ((1 << kVectorShift) % c0 != 0));
+        const __m128i multiplier = _mm_set_epi64x(kVectorMultiplier[c1], kVectorMultiplier[c0]);
         __m128i sums[3];
         for (int channel = 0; channel < 3; ++channel) {
             const __m128i bytes =
@@ -175,6 +180,93 @@ __attribute__((target("ssse3"))) void shrinkRowVector(const std::uint8_t* s, std
         alignas(16) std::uint8_t out[16];
         _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(bgr, gather));
         std::memcpy(w + 3 * i, out, 6);
+    }
+    for (; i < dw; ++i)
+        shrinkPixel(s, w + 3 * i, t.first[size_t(i)], t.last[size_t(i)], t.divider[size_t(i)]);
+}
+
+// The same with AVX2, four destination pixels at a time: the first two
+// spans go to the low 128-bit lane and the next two to the high lane, each
+// lane sorted exactly as above, so the sums and the division are the same.
+struct WideSpanMasks {
+    // [channel][half][count in the low lane][count in the high lane]
+    __m256i mask[3][2][kVectorSpan + 1][kVectorSpan + 1];
+};
+
+const WideSpanMasks& wideSpanMasks()
+{
+    static const WideSpanMasks masks = [] {
+        const SpanMasks& narrow = spanMasks();
+        WideSpanMasks m;
+        for (int channel = 0; channel < 3; ++channel)
+            for (int half = 0; half < 2; ++half)
+                for (int low = 0; low <= kVectorSpan; ++low)
+                    for (int high = 0; high <= kVectorSpan; ++high)
+                    {
+                        // Plain copies: the lanes are two 16-byte halves.
+                        auto* lanes = reinterpret_cast<std::uint8_t*>(
+                            &m.mask[channel][half][low][high]);
+                        std::memcpy(lanes, &narrow.mask[channel][half][low], 16);
+                        std::memcpy(lanes + 16, &narrow.mask[channel][half][high], 16);
+                    }
+        return m;
+    }();
+    return masks;
+}
+
+__attribute__((target("avx2"))) void shrinkRowWide(const std::uint8_t* s, std::uint8_t* w, int sw,
+                                                   int dw, const ColumnTable& t)
+{
+    const WideSpanMasks& masks = wideSpanMasks();
+    const __m256i zero = _mm256_setzero_si256();
+    // Bytes 0..2 and 8..10 (the two pixels) of the low lane to 0..5, of the
+    // high lane to 6..11, so that or-ing the lanes gives the 12 bytes.
+    const __m256i gather = _mm256_setr_epi8(
+        0, 1, 2, 8, 9, 10, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, //
+        -128, -128, -128, -128, -128, -128, 0, 1, 2, 8, 9, 10, -128, -128, -128, -128);
+    auto load = [s](int first) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * first));
+    };
+    int i = 0;
+    for (; i + 3 < dw; i += 4) {
+        const int* first = &t.first[size_t(i)];
+        const int* last = &t.last[size_t(i)];
+        const int c0 = last[0] - first[0] + 1, c1 = last[1] - first[1] + 1;
+        const int c2 = last[2] - first[2] + 1, c3 = last[3] - first[3] + 1;
+        if (!vectorSpan(first[0], c0, sw) || !vectorSpan(first[1], c1, sw)
+            || !vectorSpan(first[2], c2, sw) || !vectorSpan(first[3], c3, sw)) {
+            for (int k = 0; k < 4; ++k)
+                shrinkPixel(s, w + 3 * (i + k), first[k], last[k], t.divider[size_t(i + k)]);
+            continue;
+        }
+        const __m256i even = _mm256_set_m128i(load(first[2]), load(first[0]));
+        const __m256i odd = _mm256_set_m128i(load(first[3]), load(first[1]));
+        const __m256i multiplier =
+            _mm256_set_epi64x(kVectorMultiplier[c3], kVectorMultiplier[c2],
+                              kVectorMultiplier[c1], kVectorMultiplier[c0]);
+        __m256i sums[3];
+        for (int channel = 0; channel < 3; ++channel) {
+            const __m256i bytes =
+                _mm256_or_si256(_mm256_shuffle_epi8(even, masks.mask[channel][0][c0][c2]),
+                                _mm256_shuffle_epi8(odd, masks.mask[channel][1][c1][c3]));
+            sums[channel] = _mm256_srli_epi64(
+                _mm256_mul_epu32(_mm256_sad_epu8(bytes, zero), multiplier), kVectorShift);
+        }
+        const __m256i bgr = _mm256_or_si256(
+            sums[0],
+            _mm256_or_si256(_mm256_slli_epi64(sums[1], 8), _mm256_slli_epi64(sums[2], 16)));
+        const __m256i sorted = _mm256_shuffle_epi8(bgr, gather);
+        const __m128i twelve = _mm_or_si128(_mm256_castsi256_si128(sorted),
+                                            _mm256_extracti128_si256(sorted, 1));
+        // Sixteen bytes at once while the row has room for them; the four
+        // beyond the twelve are written again by the next pixels.
+        if (i + 6 <= dw) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 3 * i), twelve);
+        } else {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(w + 3 * i), twelve);
+            const std::uint32_t tail = std::uint32_t(_mm_extract_epi32(twelve, 2));
+            std::memcpy(w + 3 * i + 8, &tail, 4);
+        }
     }
     for (; i < dw; ++i)
         shrinkPixel(s, w + 3 * i, t.first[size_t(i)], t.last[size_t(i)], t.divider[size_t(i)]);
@@ -219,11 +311,21 @@ bool hasSsse3()
     static const bool yes = __builtin_cpu_supports("ssse3");
     return yes;
 }
+
+bool hasAvx2()
+{
+    static const bool yes = __builtin_cpu_supports("avx2");
+    return yes;
+}
 #endif
 
 void shrinkRow(const std::uint8_t* s, std::uint8_t* w, int sw, int dw, const ColumnTable& t)
 {
 #if defined(__x86_64__)
+    if (hasAvx2()) {
+        shrinkRowWide(s, w, sw, dw, t);
+        return;
+    }
     if (hasSsse3()) {
         shrinkRowVector(s, w, sw, dw, t);
         return;
