@@ -161,10 +161,19 @@ int lzrwDecompress(const std::uint8_t* in, int n, std::uint8_t* out, int capacit
                 i += 2;
                 if (offset > o || length > capacity - o)
                     return -1;
-                // Byte by byte: an overlapping copy repeats what it just wrote.
                 const std::uint8_t* from = out + o - offset;
-                for (int k = 0; k < length; ++k)
-                    out[o + k] = from[k];
+                if (offset >= kMaxMatch && capacity - o >= kMaxMatch) {
+                    // Source and target cannot overlap: one fixed-size copy
+                    // of the longest item. What it writes past this item is
+                    // either written again by later items or lies past the
+                    // block's output.
+                    std::memcpy(out + o, from, kMaxMatch);
+                } else {
+                    // Byte by byte: an overlapping copy repeats what it just
+                    // wrote.
+                    for (int k = 0; k < length; ++k)
+                        out[o + k] = from[k];
+                }
                 o += length;
             } else {
                 if (i + 4 > n)

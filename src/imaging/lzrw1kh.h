@@ -36,7 +36,7 @@ int lzrwCompress(const std::uint8_t* input, int n, std::uint8_t* output);
 // bytes. Returns the decompressed length, or -1 when the block is damaged: an
 // item cut off by the block end, a copy reaching before the start of the
 // output, or output that would pass capacity. Never reads or writes outside
-// the two buffers.
+// the two buffers; bytes of output past the returned length may be changed.
 int lzrwDecompress(const std::uint8_t* input, int n, std::uint8_t* output, int capacity);
 
 } // namespace lystra
