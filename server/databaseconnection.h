@@ -72,6 +72,12 @@ private:
     enum class Batch { None, Transaction, Savepoint } m_batch = Batch::None;
 };
 
+// Settings of the embedded engine that must be made before its first
+// database opens: the process-wide memory statistics are switched off, since
+// their lock is taken on every allocation of every connection and hundreds of
+// connection threads would queue on it. Call once at start-up.
+void configureEmbeddedEngine();
+
 // The message of a Qt SQL error: the backend's own text when there is one.
 QString errorText(const QSqlError& error);
 

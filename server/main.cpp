@@ -1,6 +1,7 @@
 // vidazevivu: the gateway server. Speaks the line protocol on TCP and runs
 // SQL on embedded SQLite databases or ODBC data sources.
 
+#include "server/databaseconnection.h"
 #include "server/demodata.h"
 #include "server/server.h"
 #include "server/servercontext.h"
@@ -141,6 +142,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("vidazevivu"));
     std::signal(SIGPIPE, SIG_IGN);
     raiseFileLimit();
+    configureEmbeddedEngine();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Gateway server of Lystra: runs SQL for its clients over a line protocol."));

@@ -48,6 +48,8 @@ QString peerName(int fd)
     return QStringLiteral("%1:%2").arg(QString::fromLatin1(host)).arg(port);
 }
 
+constexpr int kListenBacklog = 4096;
+
 void prepareSocket(int fd)
 {
     const int flags = ::fcntl(fd, F_GETFL);
@@ -107,6 +109,11 @@ void Server::start()
     else if (!address.setAddress(config.listenHost))
         throw Exception(QStringLiteral("Invalid listen address: %1").arg(config.listenHost));
     setMaxPendingConnections(1024);
+    // The server speaks first: a connection the kernel dropped from a full
+    // accept queue after the client saw it established would leave that
+    // client waiting for a greeting that never comes. Let a burst of
+    // connections (a pool filling up, hundreds of desktops at log-on) queue.
+    setListenBacklogSize(kListenBacklog);
     if (!listen(address, config.listenPort))
         throw Exception(QStringLiteral("Cannot listen on %1:%2: %3")
                             .arg(config.listenHost)

@@ -5,9 +5,11 @@
 #include "demoservers.h"
 #include "rawconnection.h"
 
+#include <QDeadlineTimer>
 #include <QThread>
 
 #include <memory>
+#include <vector>
 
 using lystra::test::VidazevivuProcess;
 
@@ -257,4 +259,27 @@ TEST(Security, ListensOnLoopbackUnlessTold)
     options.arguments = QStringList{QStringLiteral("--listen"), QStringLiteral("0")};
     VidazevivuProcess server(options);
     EXPECT_TRUE(server.log().contains("listening on 127.0.0.1:")) << server.log().constData();
+}
+
+TEST(Limits, BurstOfConnectionsIsGreetedEveryOne)
+{
+    // Hundreds of clients connecting at the same moment (a pool filling up)
+    // must each get a greeting: none may be left waiting on a connection the
+    // server never took.
+    VidazevivuProcess server;
+    constexpr int kClients = 400;
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    for (int i = 0; i < kClients; ++i) {
+        sockets.push_back(std::make_unique<QTcpSocket>());
+        sockets.back()->connectToHost(server.host(), server.port());
+    }
+    int greeted = 0;
+    const QDeadlineTimer deadline(20000);
+    for (auto& socket : sockets) {
+        while (!socket->canReadLine() && !deadline.hasExpired() &&
+               socket->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
+        }
+        greeted += socket->readLine() == "200 VIDAZEVIVU 1.8\r\n" ? 1 : 0;
+    }
+    EXPECT_EQ(greeted, kClients);
 }
