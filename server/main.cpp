@@ -62,7 +62,7 @@ void raiseFileLimit()
 
 struct Options {
     QCommandLineOption listen{QStringLiteral("listen"),
-                              QStringLiteral("Address to listen on (default 127.0.0.1:8888)."),
+                              QStringLiteral("Address to listen on (default 127.0.0.1:8888; a port alone listens on loopback)."),
                               QStringLiteral("host:port")};
     QCommandLineOption config{QStringLiteral("config"), QStringLiteral("Configuration file (INI)."),
                               QStringLiteral("file")};
@@ -79,7 +79,7 @@ struct Options {
                                 QStringLiteral("Greeting line (default \"200 VIDAZEVIVU 1.8\")."),
                                 QStringLiteral("text")};
     QCommandLineOption initDemo{QStringLiteral("init-demo"),
-                                QStringLiteral("Create the demo database LYSTRA in the data folder and exit.")};
+                                QStringLiteral("Create the demo database LYSTRA (users QSECOFR, ANNA, ERIK, MAJA) in the data folder and exit.")};
 };
 
 qlonglong number(const QCommandLineParser& parser, const QCommandLineOption& option)
@@ -145,7 +145,19 @@ int main(int argc, char** argv)
     configureEmbeddedEngine();
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Gateway server of Lystra: runs SQL for its clients over a line protocol."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Gateway server of Lystra: runs SQL for its clients over a line protocol.\n"
+        "\n"
+        "Database X of \"open X user password\" is the file X.sqlite in the data folder (names\n"
+        "without regard to case) or a database named in the configuration file. The file's\n"
+        "sections: [Server] Listen, Data, MaxConnections, MaxLineLength, MaxResultBytes,\n"
+        "Greeting, CodePage (wire code page, default windows-1252), DateFormat, TimeFormat,\n"
+        "AllowSetConfig; [Users] NAME=password (when present, \"open\" checks them);\n"
+        "[Databases] NAME=sqlite:PATH | odbc:CONNECTION | odbc-native:CONNECTION;\n"
+        "[CustomData] key=value lines of \"sys customdata \" (e.g. DB=ARKIV).\n"
+        "Command-line options win over the file. Connections beyond --max-connections get\n"
+        "the greeting \"300 ...\" and are closed. SIGINT/SIGTERM stop the server; open\n"
+        "transactions are rolled back."));
     parser.addHelpOption();
     const Options options;
     parser.addOptions({options.listen, options.config, options.data, options.maxConnections, options.maxLineLength,
