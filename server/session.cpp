@@ -35,7 +35,14 @@ void Session::run()
     m_out.clear();
     while (!m_ending) {
         QByteArray line;
-        switch (m_channel.readLine(line)) {
+        LineChannel::Read read = LineChannel::Read::Line;
+        if (m_pendingLine) {
+            line = std::move(*m_pendingLine);
+            m_pendingLine.reset();
+        } else {
+            read = m_channel.readLine(line);
+        }
+        switch (read) {
         case LineChannel::Read::Line:
             handle(line);
             break;

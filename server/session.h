@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace lystra {
 
@@ -93,6 +94,9 @@ private:
     std::unique_ptr<QSqlQuery> m_prepared;
     int m_preparedMarkers = 0;
     QString m_preparedText;
+    // A line read while taking the lines of "sys setconfig" that turned out
+    // to be the next command.
+    std::optional<QByteArray> m_pendingLine;
 };
 
 } // namespace lystra

@@ -26,6 +26,20 @@ QStringList configLines(const ServerConfig& config)
     };
 }
 
+// "key=value" with a key of at least one character and no blanks or
+// control characters.
+bool isSettingLine(QByteArrayView line)
+{
+    const qsizetype equals = line.indexOf('=');
+    if (equals <= 0)
+        return false;
+    for (qsizetype i = 0; i < equals; ++i) {
+        if (static_cast<unsigned char>(line[i]) <= ' ')
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void Session::system(const QByteArray& argument)
@@ -95,7 +109,11 @@ void Session::setConfig()
 {
     if (!m_context.config().allowSetConfig)
         throw Failure{550, QStringLiteral("Changing the configuration is not allowed on this server")};
-    // The client sends its lines once it has the reply; they end with ".".
+    // The client sends its lines once it has the reply and then goes on with
+    // its next command without a terminator; a "." line ends them as well.
+    // Setting lines are "key=value" with a key without blanks, which no
+    // command line is (a command word is followed by a blank before any "="),
+    // so the first other line is kept as the next command.
     reply(200, "OK");
     if (!m_channel.send(m_out)) {
         m_ending = true;
@@ -114,6 +132,10 @@ void Session::setConfig()
             continue;
         if (line == ".")
             break;
+        if (!isSettingLine(line)) {
+            m_pendingLine = std::move(line);
+            break;
+        }
         lines.append(m_context.codec().decode(line));
     }
     m_context.updateCustomData(lines);

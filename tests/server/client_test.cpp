@@ -153,3 +153,25 @@ TEST(ClientOfFullServer, GetsTheSwedishRefusal)
                   QStringLiteral("Maximalt antal anslutningar till VIDAZevivu har uppnåtts. Försök igen senare"));
     }
 }
+
+TEST(ClientOfConfigurableServer, SetConfigLinesNeedNoTerminator)
+{
+    VidazevivuProcess::Options options;
+    options.initDemo = true;
+    options.configText = "[Server]\nAllowSetConfig=true\n[CustomData]\nDB=ARKIV\nX=1\n";
+    VidazevivuProcess server(options);
+    auto client = clientOf(server);
+    // The client sends its lines and goes straight on with its next command.
+    QList<QByteArray> lines{"DB=ARKIV2025", "NEW=a b"};
+    client->SystemRequest(Sys::SetConfig, {}, lines);
+    QList<QByteArray> custom;
+    client->SystemRequest(Sys::CustomData, {}, custom);
+    EXPECT_EQ(custom, (QList<QByteArray>{"DB=ARKIV2025", "X=1", "NEW=a b"}));
+    // A statement whose text holds "=" is a command, never a setting.
+    client->SystemRequest(Sys::SetConfig, {}, lines = {"X=2"});
+    client->ExecuteQuery("select count(*) from CATALOG where FSTAT='V'");
+    EXPECT_EQ(client->RowValues(), QList<QByteArray>{"3"});
+    custom.clear();
+    client->SystemRequest(Sys::CustomData, {}, custom);
+    EXPECT_EQ(custom, (QList<QByteArray>{"DB=ARKIV2025", "X=2", "NEW=a b"}));
+}
