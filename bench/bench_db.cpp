@@ -9,14 +9,13 @@
 //     query caching 100 000 rows in memory for reference.
 //
 //   bench_db [rounds]     (default 5 rounds of each fetch; the best counts)
-#include "vidazevivuprocess.h"
-
 #include "db/tcsdatabase.h"
 #include "db/tcsdataset.h"
 #include "db/tcssocketdriver.h"
 #include "db/tfield.h"
 #include "odbc/todbcclient.h"
 #include "platform/exception.h"
+#include "vidazevivuprocess.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -56,11 +55,13 @@ void createTables(const lystra::test::VidazevivuProcess& server)
 {
     TODBCClient client(server.host(), 30000, server.port());
     client.OpenDatabase("LYSTRA", "", "");
-    client.ExecuteCommand("create table BENCH100K as select FID, FPAGE, FLINE, FCTL, FROW from ANNA "
-                          "union all select FID, FPAGE, FLINE, FCTL, FROW from ANNA limit 100000");
-    client.ExecuteCommand("create table BENCH1M as with recursive N(I) as (select 0 union all select I + 1 "
-                          "from N where I < 11) select A.FID, A.FPAGE, A.FLINE, A.FCTL, A.FROW "
-                          "from ANNA A, N limit 1000000");
+    client.ExecuteCommand(
+        "create table BENCH100K as select FID, FPAGE, FLINE, FCTL, FROW from ANNA "
+        "union all select FID, FPAGE, FLINE, FCTL, FROW from ANNA limit 100000");
+    client.ExecuteCommand(
+        "create table BENCH1M as with recursive N(I) as (select 0 union all select I + 1 "
+        "from N where I < 11) select A.FID, A.FPAGE, A.FLINE, A.FCTL, A.FROW "
+        "from ANNA A, N limit 1000000");
 }
 
 // The bare client: the rows of the statement, every value touched.
@@ -83,7 +84,8 @@ int fetchBare(const lystra::test::VidazevivuProcess& server, const QByteArray& s
 
 // The dataset: opened, walked with Next to the end, every field read as a
 // caller reads it.
-int fetchDataset(const QString& databaseName, const QByteArray& statement, TcsExecuteOptions options)
+int fetchDataset(const QString& databaseName, const QByteArray& statement,
+                 TcsExecuteOptions options)
 {
     TcsQuery query;
     query.SetDataBaseName(databaseName);
@@ -108,8 +110,8 @@ int fetchDataset(const QString& databaseName, const QByteArray& statement, TcsEx
 // The highest growth of the resident set while a dataset with `options`
 // walks the rows of `statement` to the end and back to the first; -1 when
 // the row count is not `expectedRows`.
-qint64 cachedGrowth(const QString& databaseName, const QByteArray& statement, TcsExecuteOptions options,
-                    int expectedRows)
+qint64 cachedGrowth(const QString& databaseName, const QByteArray& statement,
+                    TcsExecuteOptions options, int expectedRows)
 {
     malloc_trim(0); // what earlier work freed does not count as resident
     const qint64 before = residentBytes();
@@ -174,8 +176,10 @@ int main(int argc, char** argv)
         // of the resident set while the rows are cached.
         // The disk-cached run goes first, so that no heap freed by the other
         // run hides its growth.
-        const qint64 diskGrowth = cachedGrowth(database.DataBaseName(), kDiskStatement, {eoCacheToDisk}, kDiskRows);
-        const qint64 memoryGrowth = cachedGrowth(database.DataBaseName(), kFetchStatement, {}, kRows);
+        const qint64 diskGrowth =
+            cachedGrowth(database.DataBaseName(), kDiskStatement, {eoCacheToDisk}, kDiskRows);
+        const qint64 memoryGrowth =
+            cachedGrowth(database.DataBaseName(), kFetchStatement, {}, kRows);
         if (memoryGrowth < 0 || diskGrowth < 0)
             return 1;
         const double mb = 1024.0 * 1024.0;
@@ -203,17 +207,19 @@ int main(int argc, char** argv)
             bestDataset = std::min(bestDataset, seconds(start));
             bestDatasetCpu = std::min(bestDatasetCpu, cpuSeconds() - cpu);
             if (bareRows != kRows || datasetRows != kRows) {
-                std::fprintf(stderr, "row counts differ: bare %d, dataset %d, expected %d\n", bareRows,
-                             datasetRows, kRows);
+                std::fprintf(stderr, "row counts differ: bare %d, dataset %d, expected %d\n",
+                             bareRows, datasetRows, kRows);
                 return 1;
             }
         }
         std::printf("fetch %d page rows (best of %d rounds)\n", kRows, rounds);
         std::printf("                     wall rows/s   wall s   client CPU s\n");
-        std::printf("  bare TODBCClient   %11.0f  %7.3f  %7.3f\n", kRows / bestBare, bestBare, bestBareCpu);
-        std::printf("  TcsQuery           %11.0f  %7.3f  %7.3f\n", kRows / bestDataset, bestDataset, bestDatasetCpu);
-        std::printf("  ratio dataset/bare %11.2f x (goal <= 1.50); client CPU %.2f x\n", bestDataset / bestBare,
-                    bestDatasetCpu / bestBareCpu);
+        std::printf("  bare TODBCClient   %11.0f  %7.3f  %7.3f\n", kRows / bestBare, bestBare,
+                    bestBareCpu);
+        std::printf("  TcsQuery           %11.0f  %7.3f  %7.3f\n", kRows / bestDataset, bestDataset,
+                    bestDatasetCpu);
+        std::printf("  ratio dataset/bare %11.2f x (goal <= 1.50); client CPU %.2f x\n",
+                    bestDataset / bestBare, bestDatasetCpu / bestBareCpu);
 
     } catch (const Exception& error) {
         std::fprintf(stderr, "bench_db: %s\n", error.what());

@@ -23,7 +23,8 @@ const QString kLoopback = QStringLiteral("127.0.0.1");
 constexpr quint16 kDefaultPort = 8888;
 
 const std::array<QString, kKindCount> kComponentNames = {
-    QStringLiteral("IBM_DB"), QStringLiteral("SQL_DB"), QStringLiteral("OPEN_DB"), QStringLiteral("SPL_DB")};
+    QStringLiteral("IBM_DB"), QStringLiteral("SQL_DB"), QStringLiteral("OPEN_DB"),
+    QStringLiteral("SPL_DB")};
 
 // The engine's own handler: no window to show, so the message goes to the
 // log, and the Qt application (if any) is asked to end.
@@ -35,7 +36,8 @@ public:
         // Queued, so that it also ends a program whose event loop has not
         // started yet (exit() alone does nothing then).
         if (QCoreApplication* app = QCoreApplication::instance())
-            QMetaObject::invokeMethod(app, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                app, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     }
 };
 
@@ -165,12 +167,12 @@ QString TDatabaseManager::SettingsFileFor(const QString& programFile)
 
 // ---- the manager --------------------------------------------------------------
 
-TDatabaseManager::TDatabaseManager(const QString& settingsFile)
-    : m_settingsFile(settingsFile)
+TDatabaseManager::TDatabaseManager(const QString& settingsFile) : m_settingsFile(settingsFile)
 {
     if (!settingsFile.isEmpty() && QFileInfo(settingsFile).isFile()) {
         m_settings = std::make_unique<IniFile>(settingsFile);
-        m_traceSQL = m_settings->readInteger(QStringLiteral("System"), QStringLiteral("DebugSQL"), 0) != 0;
+        m_traceSQL =
+            m_settings->readInteger(QStringLiteral("System"), QStringLiteral("DebugSQL"), 0) != 0;
     } else {
         m_settingsFile.clear();
     }
@@ -195,8 +197,9 @@ QString TDatabaseManager::ServerAddress(int kind) const
     CheckKind(kind);
     if (!m_serverOverride.isEmpty())
         return m_serverOverride;
-    const QString address = kind == dkOpen ? Setting(QStringLiteral("OpenServer"), QStringLiteral("Server"))
-                                           : Setting(QStringLiteral("Lystra"), QStringLiteral("VIDAZevivu"));
+    const QString address = kind == dkOpen
+                                ? Setting(QStringLiteral("OpenServer"), QStringLiteral("Server"))
+                                : Setting(QStringLiteral("Lystra"), QStringLiteral("VIDAZevivu"));
     return address.isEmpty() ? kLoopback : address;
 }
 
@@ -207,7 +210,8 @@ quint16 TDatabaseManager::ServerPort(int kind) const
         return m_portOverride;
     if (!m_settings)
         return kDefaultPort;
-    const QString section = kind == dkOpen ? QStringLiteral("OpenServer") : QStringLiteral("Lystra");
+    const QString section =
+        kind == dkOpen ? QStringLiteral("OpenServer") : QStringLiteral("Lystra");
     const int port = m_settings->readInteger(section, QStringLiteral("Port"), kDefaultPort);
     return port > 0 && port <= 65535 ? static_cast<quint16>(port) : kDefaultPort;
 }
@@ -244,7 +248,8 @@ QString TDatabaseManager::ResolveName(int kind)
             ServerInfo(info);
             for (const QByteArray& line : info) {
                 const qsizetype equals = line.indexOf('=');
-                if (equals > 0 && line.left(equals).trimmed().compare("DB", Qt::CaseInsensitive) == 0) {
+                if (equals > 0 &&
+                    line.left(equals).trimmed().compare("DB", Qt::CaseInsensitive) == 0) {
                     name = QString::fromLatin1(line.mid(equals + 1).trimmed());
                     break;
                 }
@@ -313,8 +318,8 @@ TcsDatabase* TDatabaseManager::ConnectedDatabase(int kind)
     }
     if (failure) {
         const QString message = QStringLiteral("Databasserver %1, %2 svarar inte ...")
-                                    .arg(database->RemoteGateway(), database->RemoteDatasource())
-                                + QStringLiteral("\r\n") + MessageOf(failure);
+                                    .arg(database->RemoteGateway(), database->RemoteDatasource()) +
+                                QStringLiteral("\r\n") + MessageOf(failure);
         TConnectFailureHandler& handler = failureHandler();
         handler.ShowError(message);
         state().terminationRequested = true;

@@ -1,11 +1,10 @@
 // The database manager against the real gateway server: the host database's
 // name from the server's custom data, and connecting a kind.
 
-#include "vidazevivuprocess.h"
-
 #include "db/tcsdatabase.h"
 #include "db/tcsdataset.h"
 #include "db/tdatabasemanager.h"
+#include "vidazevivuprocess.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -96,7 +95,8 @@ TEST_F(DatabaseManagerServerTest, UnknownDatabaseNamesTheServerAndTheDatabase)
     TcsDatabase* database = manager.ConnectedDatabase(dkHost);
     EXPECT_FALSE(database->Connected());
     ASSERT_EQ(m_handler.messages.size(), 1);
-    EXPECT_TRUE(m_handler.messages.first().startsWith(u"Databasserver 127.0.0.1, NO_SUCH_DB svarar inte ...\r\n"))
+    EXPECT_TRUE(m_handler.messages.first().startsWith(
+        u"Databasserver 127.0.0.1, NO_SUCH_DB svarar inte ...\r\n"))
         << qPrintable(m_handler.messages.first());
     EXPECT_EQ(m_handler.terminations, 1);
 }

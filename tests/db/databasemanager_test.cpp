@@ -66,8 +66,8 @@ protected:
     }
     QByteArray deadPortLines() const
     {
-        return "[Lystra]\nPort=" + QByteArray::number(m_deadPort) + "\n[OpenServer]\nPort=" +
-               QByteArray::number(m_deadPort) + "\n";
+        return "[Lystra]\nPort=" + QByteArray::number(m_deadPort) +
+               "\n[OpenServer]\nPort=" + QByteArray::number(m_deadPort) + "\n";
     }
 
     QTemporaryDir m_folder;
@@ -81,10 +81,12 @@ TEST_F(DatabaseManagerTest, SettingsFileBesideTheProgramThenMorvane)
     EXPECT_TRUE(TDatabaseManager::SettingsFileFor(program).isEmpty()) << "no file: defaults only";
 
     writeSettings("[System]\n", QStringLiteral("Morvane.ini"));
-    EXPECT_EQ(TDatabaseManager::SettingsFileFor(program), m_folder.filePath(QStringLiteral("Morvane.ini")));
+    EXPECT_EQ(TDatabaseManager::SettingsFileFor(program),
+              m_folder.filePath(QStringLiteral("Morvane.ini")));
 
     writeSettings("[System]\n", QStringLiteral("lystra.ini"));
-    EXPECT_EQ(TDatabaseManager::SettingsFileFor(program), m_folder.filePath(QStringLiteral("lystra.ini")))
+    EXPECT_EQ(TDatabaseManager::SettingsFileFor(program),
+              m_folder.filePath(QStringLiteral("lystra.ini")))
         << "the program's own file wins, its extension replaced";
     EXPECT_EQ(TDatabaseManager::SettingsFileFor(m_folder.filePath(QStringLiteral("lystra"))),
               m_folder.filePath(QStringLiteral("lystra.ini")))
@@ -124,7 +126,8 @@ TEST_F(DatabaseManagerTest, SettingsAreReadWithIniRules)
                   "Database=SECOND\n");
     TDatabaseManager& manager = TDatabaseManager::Manager();
     EXPECT_TRUE(manager.TraceSQL());
-    EXPECT_EQ(manager.ServerAddress(dkHost), u"10.0.0.7") << "blanks around the address are ignored";
+    EXPECT_EQ(manager.ServerAddress(dkHost), u"10.0.0.7")
+        << "blanks around the address are ignored";
     EXPECT_EQ(manager.ServerAddress(dkSql), u"10.0.0.7");
     EXPECT_EQ(manager.ServerAddress(dkSpool), u"10.0.0.7");
     EXPECT_EQ(manager.ServerAddress(dkOpen), u"open.example");
@@ -141,7 +144,8 @@ TEST_F(DatabaseManagerTest, DebugSqlReadsAsAnInteger)
     const struct {
         const char* value;
         bool expected;
-    } cases[] = {{"1", true}, {"2", true}, {" 1 ", true}, {"0", false}, {"true", false}, {"", false}};
+    } cases[] = {{"1", true},  {"2", true},     {" 1 ", true},
+                 {"0", false}, {"true", false}, {"", false}};
     for (const auto& c : cases) {
         TDatabaseManager::Reset();
         writeSettings(QByteArray("[System]\nDebugSQL=") + c.value + "\n");
@@ -152,7 +156,8 @@ TEST_F(DatabaseManagerTest, DebugSqlReadsAsAnInteger)
 TEST_F(DatabaseManagerTest, HostDatabaseNameSourcesInOrder)
 {
     SettingsStore registry(QStringLiteral("Software\\QUORVIK"));
-    registry.writeString(QString(), QStringLiteral("Current_iSeries_db_Name"), QStringLiteral("REGDB"));
+    registry.writeString(QString(), QStringLiteral("Current_iSeries_db_Name"),
+                         QStringLiteral("REGDB"));
     registry.sync();
 
     const struct {
@@ -170,7 +175,9 @@ TEST_F(DatabaseManagerTest, HostDatabaseNameSourcesInOrder)
         TDatabaseManager::Reset();
         TDatabaseManager::SetHostDatabaseName(c.hostName);
         writeSettings(deadPortLines() + c.settings);
-        EXPECT_EQ(TDatabaseManager::Manager().DatabaseNameOf(dkHost), QString::fromLatin1(c.expected)) << c.name;
+        EXPECT_EQ(TDatabaseManager::Manager().DatabaseNameOf(dkHost),
+                  QString::fromLatin1(c.expected))
+            << c.name;
     }
 
     // Without the registry value the server's custom data is asked; a server
@@ -258,8 +265,10 @@ TEST_F(DatabaseManagerTest, UnreachableServerShowsOneMessageAndEndsTheProgram)
     EXPECT_FALSE(database->Connected());
     ASSERT_EQ(m_handler.messages.size(), 1);
     const QString message = m_handler.messages.first();
-    EXPECT_TRUE(message.startsWith(u"Databasserver 127.0.0.1, LYSTRA svarar inte ...\r\n")) << qPrintable(message);
-    EXPECT_TRUE(message.contains(u"Unable to connect to VIDAzevivu \"127.0.0.1\"")) << qPrintable(message);
+    EXPECT_TRUE(message.startsWith(u"Databasserver 127.0.0.1, LYSTRA svarar inte ...\r\n"))
+        << qPrintable(message);
+    EXPECT_TRUE(message.contains(u"Unable to connect to VIDAzevivu \"127.0.0.1\""))
+        << qPrintable(message);
     EXPECT_EQ(m_handler.terminations, 1);
     EXPECT_TRUE(TDatabaseManager::TerminationRequested());
 }

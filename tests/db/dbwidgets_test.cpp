@@ -1,8 +1,6 @@
 // The database layer's windows, offscreen: the login form, the SQL log with
 // its layout and colouring, and the manager's start-up error box.
 
-#include "fakedriver.h"
-
 #include "db/edatabaseerror.h"
 #include "db/tcsdatabase.h"
 #include "db/tcssocketdriver.h"
@@ -11,6 +9,7 @@
 #include "db/widgets/sqlhighlighter.h"
 #include "db/widgets/tcsloginform.h"
 #include "db/widgets/tdbloggform.h"
+#include "fakedriver.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -20,10 +19,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTemporaryDir>
 #include <QTextLayout>
 #include <QTimer>
 
@@ -35,8 +34,7 @@ namespace lystra::test {
 namespace {
 
 // Runs `action` on the modal dialog of type T once it is showing.
-template <typename T>
-void whenModal(std::function<void(T&)> action)
+template <typename T> void whenModal(std::function<void(T&)> action)
 {
     auto* timer = new QTimer;
     timer->setInterval(10);
@@ -78,8 +76,8 @@ TEST_F(LoginFormTest, ShowsTheFourValuesWithThePasswordMasked)
     });
     EXPECT_FALSE(TcsLoginForm::ShowLoginForm(database));
     EXPECT_EQ(title, u"Login");
-    EXPECT_EQ(shown, (QStringList{QStringLiteral("10.0.0.7"), QStringLiteral("LYSTRA"), QStringLiteral("ANNA"),
-                                  QStringLiteral("hemligt")}));
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("10.0.0.7"), QStringLiteral("LYSTRA"),
+                                  QStringLiteral("ANNA"), QStringLiteral("hemligt")}));
     EXPECT_EQ(passwordMode, QLineEdit::Password);
 }
 
@@ -129,10 +127,12 @@ TEST_F(LoginFormTest, ConnectingWithLoginPromptUsesTheFormsValues)
     db.Open();
     EXPECT_TRUE(db.Connected());
     EXPECT_EQ(db.SocketDriver().LoginDatabase(), u"LYSTRA");
-    EXPECT_TRUE(db.SocketDriver().LoginUser().isEmpty()) << "the open command carries an empty user word";
+    EXPECT_TRUE(db.SocketDriver().LoginUser().isEmpty())
+        << "the open command carries an empty user word";
     db.Close();
 
-    whenModal<TcsLoginForm>([](TcsLoginForm& form) { QTest::mouseClick(form.Button2, Qt::LeftButton); });
+    whenModal<TcsLoginForm>(
+        [](TcsLoginForm& form) { QTest::mouseClick(form.Button2, Qt::LeftButton); });
     EXPECT_THROW(db.Open(), EAbort) << "a cancelled login aborts silently";
     EXPECT_FALSE(db.Connected());
     TcsCustomDatabase::SetLoginDialog(nullptr);
@@ -157,13 +157,17 @@ TEST_F(SqlLogTest, StatementLayout)
         const char* trace;
         const char* expected; // lines joined by "|"
     } cases[] = {
-        {"clauses in capitals", "15 ms |\tSELECT FID, FSTAT FROM CATALOG WHERE \"USER\"='ANNA' ORDER BY FID ",
+        {"clauses in capitals",
+         "15 ms |\tSELECT FID, FSTAT FROM CATALOG WHERE \"USER\"='ANNA' ORDER BY FID ",
          "SELECT FID, FSTAT |from CATALOG |where \"USER\"='ANNA' |order by FID"},
         {"blanks reduced, tabs kept", "3 ms |\tselect   A,\tB   from  T", "select A,\tB |from T"},
-        {"inside longer words too", "1 ms |\tselect DATEFROM, NOWHERE from T", "select DATE|from, NO|where |from T"},
-        {"subselect and union", "2 ms |\tselect A from T where A in (SELECT B from U) UNION select C from V",
+        {"inside longer words too", "1 ms |\tselect DATEFROM, NOWHERE from T",
+         "select DATE|from, NO|where |from T"},
+        {"subselect and union",
+         "2 ms |\tselect A from T where A in (SELECT B from U) UNION select C from V",
          "select A |from T |where A in |(select B |from U) |union|\n select C |from V"},
-        {"group by", "2 ms |\tselect A, count(*) from T GROUP  BY A", "select A, count(*) |from T |group by A"},
+        {"group by", "2 ms |\tselect A, count(*) from T GROUP  BY A",
+         "select A, count(*) |from T |group by A"},
     };
     for (const auto& c : cases) {
         QString expected = QString::fromLatin1(c.expected);
@@ -179,12 +183,13 @@ TEST_F(SqlLogTest, RunTimeFormatting)
         const char* trace;
         const char* expected;
     } cases[] = {
-        {"15 ms |\tselect 1", "0015"}, {"0 ms |\tselect 1", ""},     {"12345 ms |\tx", "12345"},
-        {"-5 ms |\tx", "-0005"},       {"ms |\tx", ""},              {"  7 ms |\tx", "0007"},
+        {"15 ms |\tselect 1", "0015"}, {"0 ms |\tselect 1", ""}, {"12345 ms |\tx", "12345"},
+        {"-5 ms |\tx", "-0005"},       {"ms |\tx", ""},          {"  7 ms |\tx", "0007"},
         {"1a2 ms |\tx", "0012"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(TdbLoggForm::FormatRunTime(QString::fromLatin1(c.trace)), QString::fromLatin1(c.expected))
+        EXPECT_EQ(TdbLoggForm::FormatRunTime(QString::fromLatin1(c.trace)),
+                  QString::fromLatin1(c.expected))
             << c.trace;
 }
 
@@ -209,11 +214,15 @@ TEST_F(SqlLogTest, AttachedHostDatabaseTracesInTheLog)
     EXPECT_EQ(shown[2], u"from CATALOG ");
     EXPECT_EQ(shown[3], u"where FSTAT='N' ");
     EXPECT_EQ(shown[4], u"order by FID");
-    EXPECT_TRUE(QRegularExpression(u"^\\{dbIBM 0015 ms - " + noteTime() + u"\\}$").match(shown[5]).hasMatch())
+    EXPECT_TRUE(QRegularExpression(u"^\\{dbIBM 0015 ms - " + noteTime() + u"\\}$")
+                    .match(shown[5])
+                    .hasMatch())
         << qPrintable(shown[5]);
 
     database.OnTraceSQL("0 ms |\tselect 1");
-    EXPECT_TRUE(QRegularExpression(u"^\\{dbIBM  ms - " + noteTime() + u"\\}$").match(lines(log).last()).hasMatch())
+    EXPECT_TRUE(QRegularExpression(u"^\\{dbIBM  ms - " + noteTime() + u"\\}$")
+                    .match(lines(log).last())
+                    .hasMatch())
         << "under a millisecond: two blanks; " << qPrintable(lines(log).last());
 }
 
@@ -275,9 +284,10 @@ TEST_F(SqlLogTest, SqlColouring)
 {
     QTextDocument document;
     SqlHighlighter highlighter(&document);
-    document.setPlainText(QStringLiteral("select substr(NAME) from T where A='x{y' and \"from\"=12 // note 3\n"
-                                         "{dbIBM 0015 ms\n"
-                                         "- 12:00:00} Update 7"));
+    document.setPlainText(
+        QStringLiteral("select substr(NAME) from T where A='x{y' and \"from\"=12 // note 3\n"
+                       "{dbIBM 0015 ms\n"
+                       "- 12:00:00} Update 7"));
     highlighter.rehighlight();
     // The format of the character at `column` of line `line`.
     const auto formatAt = [&](int line, int column) {
@@ -289,7 +299,9 @@ TEST_F(SqlLogTest, SqlColouring)
         return QTextCharFormat();
     };
     const QString first = document.findBlockByNumber(0).text();
-    const auto at = [&](const char* text) { return int(first.indexOf(QString::fromLatin1(text))); };
+    const auto at = [&](const char* text) {
+        return int(first.indexOf(QString::fromLatin1(text)));
+    };
 
     const QTextCharFormat keyword = highlighter.format(SqlHighlighter::Keyword);
     const QTextCharFormat comment = highlighter.format(SqlHighlighter::Comment);
@@ -307,7 +319,7 @@ TEST_F(SqlLogTest, SqlColouring)
         {"function", 0, at("substr"), SqlHighlighter::Function},
         {"plain name", 0, at("NAME"), SqlHighlighter::Plain},
         {"brace inside a string", 0, at("{y"), SqlHighlighter::String},
-        {"keyword in a quoted name", 0, at("from\"") , SqlHighlighter::QuotedName},
+        {"keyword in a quoted name", 0, at("from\""), SqlHighlighter::QuotedName},
         {"number", 0, at("12"), SqlHighlighter::Number},
         {"line comment", 0, at("note"), SqlHighlighter::Comment},
         {"number in a line comment", 0, at("3"), SqlHighlighter::Comment},
@@ -337,7 +349,8 @@ TEST_F(SqlLogTest, OpensAtStartUpWhenTheSettingsAskForIt)
         TDatabaseManager& manager = TDatabaseManager::Manager();
         TdbLoggForm* log = TdbLoggForm::AttachWhenTraced(manager);
         EXPECT_EQ(log != nullptr, traced);
-        EXPECT_EQ(TdbLoggForm::Instance() != nullptr && TdbLoggForm::Instance()->isVisible(), traced);
+        EXPECT_EQ(TdbLoggForm::Instance() != nullptr && TdbLoggForm::Instance()->isVisible(),
+                  traced);
         EXPECT_EQ(bool(manager.Database(dkHost)->OnTraceSQL), traced) << "before the first query";
         TdbLoggForm::FreeInstance();
     }

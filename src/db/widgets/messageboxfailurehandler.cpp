@@ -7,8 +7,8 @@ namespace lystra {
 
 void MessageBoxFailureHandler::ShowError(const QString& message)
 {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message,
+                    QMessageBox::Ok, QApplication::activeWindow());
     box.setObjectName(QStringLiteral("DatabaseFailureBox"));
     box.exec();
 }
@@ -18,7 +18,8 @@ void MessageBoxFailureHandler::Terminate()
     // Queued: at start-up the event loop is not running yet, and exit()
     // alone would do nothing then.
     if (QCoreApplication* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
 }
 
 void MessageBoxFailureHandler::Install()

@@ -14,22 +14,22 @@ constexpr int kInBraceComment = 1;
 const QStringList& keywords()
 {
     static const QStringList words = {
-        QStringLiteral("and"),       QStringLiteral("begin"),     QStringLiteral("break"),
-        QStringLiteral("by"),        QStringLiteral("close"),     QStringLiteral("continue"),
-        QStringLiteral("create"),    QStringLiteral("deallocate"), QStringLiteral("declare"),
-        QStringLiteral("delete"),    QStringLiteral("do"),        QStringLiteral("else"),
-        QStringLiteral("end"),       QStringLiteral("exec"),      QStringLiteral("fetch"),
-        QStringLiteral("for"),       QStringLiteral("from"),      QStringLiteral("group"),
-        QStringLiteral("having"),    QStringLiteral("if"),        QStringLiteral("inner"),
-        QStringLiteral("insert"),    QStringLiteral("join"),      QStringLiteral("left"),
-        QStringLiteral("like"),      QStringLiteral("not"),       QStringLiteral("on"),
-        QStringLiteral("open"),      QStringLiteral("or"),        QStringLiteral("order"),
-        QStringLiteral("outer"),     QStringLiteral("proc"),      QStringLiteral("procedure"),
-        QStringLiteral("repeat"),    QStringLiteral("return"),    QStringLiteral("right"),
-        QStringLiteral("rollback"),  QStringLiteral("select"),    QStringLiteral("set"),
-        QStringLiteral("to"),        QStringLiteral("trans"),     QStringLiteral("transaction"),
-        QStringLiteral("until"),     QStringLiteral("update"),    QStringLiteral("values"),
-        QStringLiteral("where"),     QStringLiteral("while"),
+        QStringLiteral("and"),      QStringLiteral("begin"),      QStringLiteral("break"),
+        QStringLiteral("by"),       QStringLiteral("close"),      QStringLiteral("continue"),
+        QStringLiteral("create"),   QStringLiteral("deallocate"), QStringLiteral("declare"),
+        QStringLiteral("delete"),   QStringLiteral("do"),         QStringLiteral("else"),
+        QStringLiteral("end"),      QStringLiteral("exec"),       QStringLiteral("fetch"),
+        QStringLiteral("for"),      QStringLiteral("from"),       QStringLiteral("group"),
+        QStringLiteral("having"),   QStringLiteral("if"),         QStringLiteral("inner"),
+        QStringLiteral("insert"),   QStringLiteral("join"),       QStringLiteral("left"),
+        QStringLiteral("like"),     QStringLiteral("not"),        QStringLiteral("on"),
+        QStringLiteral("open"),     QStringLiteral("or"),         QStringLiteral("order"),
+        QStringLiteral("outer"),    QStringLiteral("proc"),       QStringLiteral("procedure"),
+        QStringLiteral("repeat"),   QStringLiteral("return"),     QStringLiteral("right"),
+        QStringLiteral("rollback"), QStringLiteral("select"),     QStringLiteral("set"),
+        QStringLiteral("to"),       QStringLiteral("trans"),      QStringLiteral("transaction"),
+        QStringLiteral("until"),    QStringLiteral("update"),     QStringLiteral("values"),
+        QStringLiteral("where"),    QStringLiteral("while"),
     };
     return words;
 }
@@ -47,8 +47,7 @@ bool containsWord(const QStringList& words, QStringView word)
 
 } // namespace
 
-SqlHighlighter::SqlHighlighter(QTextDocument* document)
-    : QSyntaxHighlighter(document)
+SqlHighlighter::SqlHighlighter(QTextDocument* document) : QSyntaxHighlighter(document)
 {
     m_keyword.setForeground(QColor(Qt::blue));
     m_keyword.setFontWeight(QFont::Bold);
@@ -63,13 +62,20 @@ SqlHighlighter::SqlHighlighter(QTextDocument* document)
 QTextCharFormat SqlHighlighter::format(Element element) const
 {
     switch (element) {
-    case Keyword: return m_keyword;
-    case Function: return m_function;
-    case String: return m_string;
-    case QuotedName: return m_quotedName;
-    case Comment: return m_comment;
-    case Number: return m_number;
-    case Plain: break;
+    case Keyword:
+        return m_keyword;
+    case Function:
+        return m_function;
+    case String:
+        return m_string;
+    case QuotedName:
+        return m_quotedName;
+    case Comment:
+        return m_comment;
+    case Number:
+        return m_number;
+    case Plain:
+        break;
     }
     return QTextCharFormat();
 }

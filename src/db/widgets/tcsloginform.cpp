@@ -20,8 +20,8 @@ constexpr const char16_t* kDatabase = u"DBQ";
 constexpr const char16_t* kUser = u"UID";
 constexpr const char16_t* kPassword = u"PWD";
 
-QLineEdit* addBox(QFormLayout* form, QWidget* parent, const QString& labelName, const QString& caption,
-                  const QString& boxName)
+QLineEdit* addBox(QFormLayout* form, QWidget* parent, const QString& labelName,
+                  const QString& caption, const QString& boxName)
 {
     auto* label = new QLabel(caption, parent);
     label->setObjectName(labelName);
@@ -34,8 +34,7 @@ QLineEdit* addBox(QFormLayout* form, QWidget* parent, const QString& labelName, 
 
 } // namespace
 
-TcsLoginForm::TcsLoginForm(QWidget* parent)
-    : QDialog(parent)
+TcsLoginForm::TcsLoginForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("csLoginForm"));
     setWindowTitle(QStringLiteral("Login"));
@@ -47,12 +46,14 @@ TcsLoginForm::TcsLoginForm(QWidget* parent)
     auto* group = new QGroupBox(QStringLiteral("Database login"), this);
     group->setObjectName(QStringLiteral("GroupBox1"));
     auto* form = new QFormLayout(group);
-    edServer = addBox(form, group, QStringLiteral("Label1"), QStringLiteral("Server name:"), QStringLiteral("edServer"));
-    edDatabase =
-        addBox(form, group, QStringLiteral("Label2"), QStringLiteral("Database name:"), QStringLiteral("edDatabase"));
-    edUser = addBox(form, group, QStringLiteral("Label3"), QStringLiteral("User id:"), QStringLiteral("edUser"));
-    edPassword =
-        addBox(form, group, QStringLiteral("Label4"), QStringLiteral("Password:"), QStringLiteral("edPassword"));
+    edServer = addBox(form, group, QStringLiteral("Label1"), QStringLiteral("Server name:"),
+                      QStringLiteral("edServer"));
+    edDatabase = addBox(form, group, QStringLiteral("Label2"), QStringLiteral("Database name:"),
+                        QStringLiteral("edDatabase"));
+    edUser = addBox(form, group, QStringLiteral("Label3"), QStringLiteral("User id:"),
+                    QStringLiteral("edUser"));
+    edPassword = addBox(form, group, QStringLiteral("Label4"), QStringLiteral("Password:"),
+                        QStringLiteral("edPassword"));
     edPassword->setEchoMode(QLineEdit::Password);
     // The mask character is "*" whatever the style's own choice.
     edPassword->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
@@ -115,7 +116,8 @@ bool TcsLoginForm::ShowLoginForm(TcsCustomDatabase& database)
 
 void TcsLoginForm::Install()
 {
-    TcsCustomDatabase::SetLoginDialog([](TcsCustomDatabase& database) { return ShowLoginForm(database); });
+    TcsCustomDatabase::SetLoginDialog(
+        [](TcsCustomDatabase& database) { return ShowLoginForm(database); });
 }
 
 } // namespace lystra

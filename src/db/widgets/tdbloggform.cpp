@@ -86,7 +86,8 @@ TdbLoggForm& TdbLoggForm::Attach(TcsCustomDatabase& database)
         form->Clear();
         form->move(0, 0);
         if (QCoreApplication* app = QCoreApplication::instance())
-            QObject::connect(app, &QCoreApplication::aboutToQuit, form, [] { programEnding() = true; });
+            QObject::connect(app, &QCoreApplication::aboutToQuit, form,
+                             [] { programEnding() = true; });
     }
     TdbLoggForm& form = *instance();
     form.show();
@@ -122,10 +123,14 @@ void TdbLoggForm::FreeInstance()
 QString TdbLoggForm::LabelOf(int kind)
 {
     switch (kind) {
-    case 0: return QStringLiteral("dbIBM");
-    case 1: return QStringLiteral("dbSQL");
-    case 2: return QStringLiteral("dbOpen");
-    default: return QString();
+    case 0:
+        return QStringLiteral("dbIBM");
+    case 1:
+        return QStringLiteral("dbSQL");
+    case 2:
+        return QStringLiteral("dbOpen");
+    default:
+        return QString();
     }
 }
 
@@ -138,12 +143,14 @@ QString TdbLoggForm::LayoutStatement(const QString& traceText)
         const char16_t* find;
         const char16_t* replace;
     } breaks[] = {
-        {u" select", u"\r\n select"}, {u"(select", u"\r\n(select"}, {u"from", u"\r\nfrom"},
-        {u"where", u"\r\nwhere"},     {u"group by", u"\r\ngroup by"}, {u"order by", u"\r\norder by"},
+        {u" select", u"\r\n select"},   {u"(select", u"\r\n(select"},
+        {u"from", u"\r\nfrom"},         {u"where", u"\r\nwhere"},
+        {u"group by", u"\r\ngroup by"}, {u"order by", u"\r\norder by"},
         {u"union", u"\r\nunion"},
     };
     for (const auto& b : breaks)
-        text.replace(QString::fromUtf16(b.find), QString::fromUtf16(b.replace), Qt::CaseInsensitive);
+        text.replace(QString::fromUtf16(b.find), QString::fromUtf16(b.replace),
+                     Qt::CaseInsensitive);
     const qsizetype bar = text.indexOf(u'|');
     if (bar >= 0)
         text.remove(0, std::min(bar + 2, text.size()));
@@ -211,7 +218,8 @@ void TdbLoggForm::Trace(const QString& label, const QByteArray& traceText)
     const QString text = HostCodec::host().decode(traceText);
     AppendLine(QString());
     AppendLine(LayoutStatement(text));
-    AppendLine(u'{' + label + u' ' + FormatRunTime(text) + QStringLiteral(" ms - ") + timeOfDay() + u'}');
+    AppendLine(u'{' + label + u' ' + FormatRunTime(text) + QStringLiteral(" ms - ") + timeOfDay() +
+               u'}');
 }
 
 void TdbLoggForm::AfterDisconnect(TcsCustomDatabase& database)
