@@ -1,0 +1,2 @@
+lystra_add_fuzzer(fuzz_db_statement fuzz_db_statement.cpp)
+target_link_libraries(fuzz_db_statement PRIVATE lystra_db)
