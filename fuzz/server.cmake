@@ -1,0 +1,2 @@
+lystra_add_fuzzer(fuzz_server_command fuzz_server_command.cpp)
+target_link_libraries(fuzz_server_command PRIVATE lystra_server)
