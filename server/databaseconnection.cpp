@@ -52,6 +52,19 @@ void lowerFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
     caseFunction(context, argc, argv, false);
 }
 
+// A connection reaches only the database it opened: statements that would
+// open another file (ATTACH, and VACUUM INTO, which attaches its target) are
+// refused, so SQL cannot get around the names the server lists. A private
+// temporary database ('' or ':memory:') touches no named file; plain VACUUM
+// attaches one of those.
+int authorize(void*, int action, const char* file, const char*, const char*, const char*)
+{
+    if (action != SQLITE_ATTACH)
+        return SQLITE_OK;
+    const QByteArrayView name(file ? file : "");
+    return name.isEmpty() || name == ":memory:" ? SQLITE_OK : SQLITE_DENY;
+}
+
 bool carriesCredentials(const QString& connection)
 {
     static const QLatin1StringView keys[] = {QLatin1StringView("UID="), QLatin1StringView("PWD=")};
@@ -123,6 +136,7 @@ void DatabaseConnection::openEmbedded(const QString& path)
     sqlite3* handle = sqliteHandle();
     if (!handle)
         throw Exception(QStringLiteral("The SQLite driver gave no database handle"));
+    sqlite3_set_authorizer(handle, authorize, nullptr);
     const int flags = SQLITE_UTF16 | SQLITE_DETERMINISTIC;
     sqlite3_create_function_v2(handle, "upper", 1, flags, nullptr, upperFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(handle, "lower", 1, flags, nullptr, lowerFunction, nullptr, nullptr, nullptr);

@@ -6,6 +6,8 @@
 #include "rawconnection.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
 #include <QThread>
 
 #include <memory>
@@ -282,4 +284,28 @@ TEST(Limits, BurstOfConnectionsIsGreetedEveryOne)
         greeted += socket->readLine() == "200 VIDAZEVIVU 1.8\r\n" ? 1 : 0;
     }
     EXPECT_EQ(greeted, kClients);
+}
+
+TEST(Security, SqlCannotReachOtherFiles)
+{
+    VidazevivuProcess::Options options;
+    options.initDemo = true;
+    VidazevivuProcess server(options);
+    const QString outside = QDir(server.dataDir()).absoluteFilePath(QStringLiteral("../outside.sqlite"));
+    auto connection = openedConnection(server);
+    const QByteArray file = outside.toUtf8();
+    const QList<QByteArray> statements = {
+        "sql attach database '" + file + "' as o",
+        "execsql2 attach database '" + file + "' as o",
+        "execsql2 vacuum into '" + file + "'",
+        "sql select load_extension('/lib/x86_64-linux-gnu/libc.so.6')",
+    };
+    for (const QByteArray& statement : statements) {
+        const QByteArray answer = connection->command(statement);
+        EXPECT_TRUE(answer.startsWith("512 ")) << statement.constData() << " -> " << answer.constData();
+    }
+    EXPECT_FALSE(QFileInfo::exists(outside));
+    // Compacting the database itself stays possible.
+    EXPECT_EQ(connection->command("execsql2 vacuum"), "200 0\r\n");
+    expectServed(*connection);
 }
