@@ -311,6 +311,24 @@ bool IsNumberText(const QString& text)
     return ok;
 }
 
+// The cell as the table view's column holds it: a number column takes only
+// numbers and a date column only dates in the locale's short format; any
+// other text stays out of the cell, as the grid leaves it empty.
+QString GridCell(const TColumnDef& column, const QString& text)
+{
+    if (text.isEmpty())
+        return text;
+    switch (column.Kind) {
+    case TColumnKind::Number:
+        return IsNumberText(text) ? text : QString();
+    case TColumnKind::Date:
+        return FormatSettings::current().parseDate(text) ? text : QString();
+    case TColumnKind::Text:
+        break;
+    }
+    return text;
+}
+
 int Table(const Invocation& call, const Output& output)
 {
     QString filtersFile = call.filters;
@@ -366,11 +384,7 @@ int Table(const Invocation& call, const Output& output)
                 continue;
             QStringList cells;
             for (int k = 0; k < columns; ++k) {
-                QString cell = host(TrimHost(file.GetCellText(i, k)));
-                if (file.Column(k).Kind == TColumnKind::Number && !cell.isEmpty() &&
-                    !IsNumberText(cell))
-                    cell.clear();
-                cells << cell;
+                cells << GridCell(file.Column(k), host(TrimHost(file.GetCellText(i, k))));
             }
             write(cells);
         }

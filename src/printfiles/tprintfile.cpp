@@ -144,9 +144,15 @@ void TPrintFile::SetStatus(const QByteArray& status)
     m_owner->Execute(StatusUpdateText(status));
 }
 
+QString TPrintFile::CreatedText() const
+{
+    const FormatSettings& formats = FormatSettings::current();
+    return formats.dateText(m_created.date()) + u' ' + formats.timeText(m_created.time());
+}
+
 QString TPrintFile::DocumentFileName() const
 {
-    QString stamp = FormatSettings::current().dateTimeText(m_created);
+    QString stamp = CreatedText();
     stamp.remove(u'-');
     stamp.remove(u':');
     const qsizetype blank = stamp.indexOf(u' ');

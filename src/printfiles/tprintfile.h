@@ -55,6 +55,10 @@ public:
     bool HasCreatedDate() const { return m_hasDate; }
     // Created's date as "yyyymmdd", or "0" when FDATE gave no date.
     QByteArray CreatedDateDigits() const;
+    // Created as the locale's short date, a blank and the long time; the time
+    // is written also at midnight, so that every default name and document
+    // title carries both parts.
+    QString CreatedText() const;
     int PageLength() const { return m_pageLength; }
     int PageWidth() const { return m_pageWidth; }
     int PageCount() const { return m_pageCount; }

@@ -1,7 +1,6 @@
 // Saving a print file: spool, text and PDF files, and the clipboard copy.
 #include "platform/clipboard.h"
 #include "platform/exception.h"
-#include "platform/formatsettings.h"
 #include "platform/hostcodec.h"
 #include "platform/rounding.h"
 #include "printfiles/hosttext.h"
@@ -85,9 +84,8 @@ PdfDocument::Info pdfInfo(const TPrintFile& file)
     info.creationDate = file.Created();
     info.creator = QStringLiteral("Lystra " LYSTRA_VERSION);
     info.subject = title;
-    info.title = fileName + u'-' + jobName + u'-' +
-                 FormatSettings::current().dateTimeText(file.Created()) + u'-' +
-                 codec.decode(file.Id());
+    info.title =
+        fileName + u'-' + jobName + u'-' + file.CreatedText() + u'-' + codec.decode(file.Id());
     info.keywords = title + u';' + jobName + u';' + fileName + u';' + user;
     return info;
 }

@@ -491,6 +491,54 @@ TEST_F(LystraCliChangeTest, DeleteRemovesTheFilesOnlyWhenEveryIdExists)
     EXPECT_EQ(run({QStringLiteral("list"), QStringLiteral("MAJA")}).code, 3);
 }
 
+TEST_F(LystraCliChangeTest, MidnightNamesAndTableCellsOfALongPage)
+{
+    // One page of 130 data rows under a ruler, written at midnight. The
+    // columns: a date ("Datum", six digits), a "Bokfört" column that is a
+    // date column for its numbers but holds only short ones, an amount.
+    execute("create table TABELL (FID VARCHAR(10) NOT NULL, FPAGE NUMERIC(7,0) NOT NULL, "
+            "FLINE NUMERIC(5,0) NOT NULL, FCTL CHAR(1) NOT NULL, FROW VARCHAR(198) NOT NULL)");
+    execute("insert into CATALOG (FID, FDATE, FTIME, FHGHT, FWIDTH, FPAGES, FCPI, FLPI, FSTAT, "
+            "FTYPE, FFORM, FNAME, JOBNAM, FTXT, \"USER\") values ('0000800001', 20250115, 0, "
+            "66, 80, 1, 10, 6, ' ', 'SPL', '*STD', 'LISTA', 'JOBB', 'Lista', 'TABELL')");
+    QList<QByteArray> rows = {"Datum    Bokf\xf6rt  Belopp", "--------I--------I---------------"};
+    const char* const dates[] = {"090315", "990315", "490315", "500315"};
+    for (int i = 0; i < 130; ++i)
+        rows << QByteArray(dates[i % 4]) + "   " + QByteArray::number(i).rightJustified(6) + "   " +
+                    QByteArray::number(i * 1000 + 1).rightJustified(8) + ",50";
+    for (int line = 0; line < rows.size(); ++line)
+        execute("insert into TABELL values ('0000800001', 1, " + QByteArray::number(line + 1) +
+                ", ' ', '" + rows[line] + "')");
+
+    const Result saved = run({QStringLiteral("save"), QStringLiteral("TABELL"),
+                              QStringLiteral("0000800001"), QStringLiteral("--format"),
+                              QStringLiteral("txt"), QStringLiteral("--out"), m_dir.path()});
+    ASSERT_EQ(saved.code, 0) << saved.err.toStdString();
+    EXPECT_EQ(lines(saved.out),
+              QStringList{m_dir.filePath(QStringLiteral("LISTA-20250115-000000-0000800001.txt"))})
+        << "the time is part of the proposed name also at midnight";
+
+    const QString csv = m_dir.filePath(QStringLiteral("lista.csv"));
+    const Result table = run({QStringLiteral("table"), QStringLiteral("TABELL"),
+                              QStringLiteral("0000800001"), QStringLiteral("--csv"), csv});
+    ASSERT_EQ(table.code, 0) << table.err.toStdString();
+    const QStringList cells = QString::fromUtf8(readFile(csv)).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(cells.size(), 131) << "every row of the page, also those after the hundredth";
+    EXPECT_EQ(cells.at(0), u"Datum,Bokfört,Belopp");
+    // Six-digit dates: 09 and 49 are this century, 99 and 50 the last. The
+    // short numbers of the date column are no dates: the cell stays empty.
+    const struct {
+        int row;
+        const char16_t* text;
+    } expected[] = {
+        {1, u"2009-03-15,,\"1,50\""},        {2, u"1999-03-15,,\"1001,50\""},
+        {3, u"2049-03-15,,\"2001,50\""},     {4, u"1950-03-15,,\"3001,50\""},
+        {101, u"2009-03-15,,\"100001,50\""}, {130, u"1999-03-15,,\"129001,50\""},
+    };
+    for (const auto& e : expected)
+        EXPECT_EQ(cells.at(e.row), QString::fromUtf16(e.text)) << e.row;
+}
+
 TEST_F(LystraCliChangeTest, ServerErrorWhileSavingLeavesNoFileBehind)
 {
     // A catalog row whose user has no page-row table: listing works, reading

@@ -136,13 +136,22 @@ TEST(PrintFileStatus, StatusStaysChangedWhenUpdateFails)
     EXPECT_TRUE(file.IsViewed());
 }
 
-TEST(PrintFile, DocumentFileNameIsSafeAsAName)
+TEST(PrintFile, DocumentFileNameHasDateAndTimeAndIsSafeAsAName)
 {
+    const struct {
+        QList<std::pair<QByteArray, QByteArray>> header;
+        QString name;
+    } cases[] = {
+        {{}, QStringLiteral("QPRINT-20080312-093000-4711")},
+        // Midnight still writes its six digits; an unreadable date is day 0.
+        {{{"FTIME", "0"}}, QStringLiteral("QPRINT-20080312-000000-4711")},
+        {{{"FDATE", "2008"}, {"FTIME", "235959"}}, QStringLiteral("QPRINT-18991230-235959-4711")},
+        {{{"FNAME", "../x"}, {"FID", "a/b:c"}, {"FTIME", "0"}},
+         QStringLiteral(".._x-20080312-000000-a_b_c")},
+    };
     FakeStore store;
-    TPrintFile file(&store, headerRow({{"FNAME", "QPRINT"}, {"FID", "4711"}}));
-    EXPECT_EQ(file.DocumentFileName(), QStringLiteral("QPRINT-20080312-093000-4711"));
-    TPrintFile hostile(&store, headerRow({{"FNAME", "../x"}, {"FID", "a/b:c"}, {"FTIME", "0"}}));
-    EXPECT_EQ(hostile.DocumentFileName(), QStringLiteral(".._x-20080312-a_b_c"));
+    for (const auto& c : cases)
+        EXPECT_EQ(TPrintFile(&store, headerRow(c.header)).DocumentFileName(), c.name);
 }
 
 TEST(PrintPageReading, SelectsRowsOfOnePageOnFirstUse)
