@@ -241,6 +241,12 @@ QString DatabaseConnection::finishBatch(bool keep)
     return {};
 }
 
+qint64 DatabaseConnection::totalChanges() const
+{
+    sqlite3* handle = isEmbedded() ? sqliteHandle() : nullptr;
+    return handle ? qint64(sqlite3_total_changes64(handle)) : -1;
+}
+
 QStringList DatabaseConnection::tableNames() const
 {
     QStringList names = m_db.tables(QSql::Tables);

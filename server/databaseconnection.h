@@ -52,6 +52,12 @@ public:
     // else an empty text.
     QString finishBatch(bool keep);
 
+    // The embedded database's count of every row changed since it opened, to
+    // tell whether a statement changed any (the backend's own per-statement
+    // count keeps the last data change's value across other statements);
+    // -1 for ODBC sources, whose count is the statement's own.
+    qint64 totalChanges() const;
+
     // Catalogue requests; names as the database spells them. Unknown tables
     // and indexes give empty lists.
     QStringList tableNames() const;

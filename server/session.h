@@ -97,6 +97,8 @@ private:
     // A line read while taking the lines of "sys setconfig" that turned out
     // to be the next command.
     std::optional<QByteArray> m_pendingLine;
+    // The embedded database's change count before the last statement ran.
+    mutable qint64 m_changesBefore = -1;
 };
 
 } // namespace lystra

@@ -40,6 +40,7 @@ void Session::checkTransaction() const
 void Session::run(QSqlQuery& query, const QString& statement) const
 {
     query.setForwardOnly(true);
+    m_changesBefore = m_db ? m_db->totalChanges() : -1;
     if (query.exec(statement))
         return;
     const QString message = errorText(query.lastError());
@@ -49,6 +50,7 @@ void Session::run(QSqlQuery& query, const QString& statement) const
 
 void Session::runPrepared(QSqlQuery& query) const
 {
+    m_changesBefore = m_db ? m_db->totalChanges() : -1;
     if (query.exec())
         return;
     const QString message = errorText(query.lastError());
@@ -58,7 +60,13 @@ void Session::runPrepared(QSqlQuery& query) const
 
 int Session::rowsAffected(const QSqlQuery& query) const
 {
-    return query.isSelect() ? 0 : qMax(0, query.numRowsAffected());
+    if (query.isSelect())
+        return 0;
+    // A statement that changed nothing (DDL, an update matching no row)
+    // reports 0, not the count the last data change left behind.
+    if (m_changesBefore >= 0 && m_db && m_db->totalChanges() == m_changesBefore)
+        return 0;
+    return qMax(0, query.numRowsAffected());
 }
 
 void Session::openResult(QSqlQuery& query)

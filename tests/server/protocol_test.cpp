@@ -147,6 +147,18 @@ TEST_P(Protocol, CommandsWithoutResultSet)
     EXPECT_EQ(connection->command("execsql2 update T_COUNTS set N=N+1 with NC"), "200 2\r\n");
     EXPECT_EQ(connection->command("execsql2 delete from T_COUNTS where K='a' with NC"), "200 1\r\n");
     EXPECT_EQ(countOf(*connection, "T_COUNTS"), "1");
+
+    // Statements that change no row report 0, not the last change's count.
+    EXPECT_EQ(connection->command("execsql2 update T_COUNTS set N=N+1"), "200 1\r\n");
+    for (const QByteArray& statement :
+         {QByteArray("execsql2 create table T_COUNTS2 (A INTEGER)"), QByteArray("execsql2 update T_COUNTS set N=0 where K='none'"),
+          QByteArray("execsql2 drop table T_COUNTS2")})
+        EXPECT_EQ(connection->command(statement), "200 0\r\n") << statement.constData();
+    EXPECT_EQ(connection->command("execsql2 update T_COUNTS set N=N+1"), "200 1\r\n");
+    EXPECT_EQ(connection->command("sql create table T_COUNTS3 (A INTEGER)"), "201 OK\r\n");
+    EXPECT_EQ(connection->line(), "0\r\n");
+    EXPECT_EQ(connection->line(), "0\r\n");
+    EXPECT_EQ(connection->command("execsql2 drop table T_COUNTS3"), "200 0\r\n");
 }
 
 TEST_P(Protocol, TransactionsRollBackAndNeverCommitHalfway)
