@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QSqlField>
 
+#include <cmath>
 #include <limits>
 
 namespace lystra {
@@ -125,6 +126,40 @@ ColumnType columnTypeFromField(const QSqlField& field)
     if (sqlType == kSqlLongVarBinary)
         return {WireType::Blob, 0};
     return {WireType::String, length};
+}
+
+WireType integerTypeFor(WireType type, const QVariant& value)
+{
+    if ((type != WireType::Int16 && type != WireType::Int32) || value.isNull())
+        return type;
+    qlonglong number = 0;
+    switch (value.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::Short:
+        number = value.toLongLong();
+        break;
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        if (value.toULongLong() > quint64(std::numeric_limits<qlonglong>::max()))
+            return WireType::Int64;
+        number = value.toLongLong();
+        break;
+    case QMetaType::Double: {
+        const double d = value.toDouble();
+        if (!std::isfinite(d) || d != std::trunc(d) || std::fabs(d) >= 9.2e18)
+            return type;
+        number = qlonglong(d);
+        break;
+    }
+    default:
+        return type;
+    }
+    if (number >= std::numeric_limits<qint16>::min() && number <= std::numeric_limits<qint16>::max())
+        return type;
+    if (number >= std::numeric_limits<qint32>::min() && number <= std::numeric_limits<qint32>::max())
+        return WireType::Int32;
+    return WireType::Int64;
 }
 
 void ValueTypeInference::see(const QVariant& value)

@@ -29,6 +29,13 @@ std::optional<ColumnType> columnTypeFromDeclaration(QStringView declaration);
 // The wire type of a column as an ODBC driver describes it through Qt SQL.
 ColumnType columnTypeFromField(const QSqlField& field);
 
+// The integer type an integer column must announce to carry `value`: a
+// declared int16 or int32 column holds any 64-bit integer in some databases
+// (SQLite), and a client reading into a field of the announced width would
+// fail on a larger value. Returns `type` unchanged when the value fits, is
+// not an integral number, or the type is not an integer type.
+WireType integerTypeFor(WireType type, const QVariant& value);
+
 // Columns without a declared type take their type from their values: the
 // first non-NULL value decides, and a later value may widen it (int32 to
 // int64 to double to string), never narrow it. Since integers, numbers and

@@ -127,6 +127,10 @@ std::unique_ptr<ResultSet> ResultSet::read(QSqlQuery& query, const ValueFormatte
             if (!column.declared) {
                 column.inference.see(value);
                 column.info.type = column.inference.type();
+            } else {
+                // Widening only: the row text of an integer is the same in
+                // every integer type, so earlier rows stay valid.
+                column.info.type = integerTypeFor(column.info.type, value);
             }
             const std::optional<QByteArray> text = formatter.text(value, column.info.type);
             if (text) {

@@ -134,6 +134,37 @@ TEST_P(Protocol, FailingStatementsAnswer512AndTheConnectionGoesOn)
     EXPECT_TRUE(server().log().contains("statement failed: ")) << server().log().constData();
 }
 
+TEST_P(Protocol, IntegerColumnsAnnounceAWidthThatHoldsTheirValues)
+{
+    // Only SQLite keeps 64-bit values in a column declared INT; an ODBC
+    // driver hands an INTEGER column's values over as 32-bit numbers.
+    if (GetParam() != Backend::Embedded)
+        GTEST_SKIP() << "the embedded database's own behaviour";
+    auto connection = connectTo(server());
+    connection->command("execsql2 drop table if exists T_WIDE");
+    ASSERT_EQ(connection->command("execsql2 create table T_WIDE (ID INTEGER, N INT, S SMALLINT)"), "200 0\r\n");
+    ASSERT_EQ(connection->command("execsql2 insert into T_WIDE values (1, 7, 7)"), "200 1\r\n");
+    ASSERT_EQ(connection->command("execsql2 insert into T_WIDE values (2, 5000000000, 70000)"), "200 1\r\n");
+    struct Case {
+        QByteArray where;
+        QList<QByteArray> types;
+    };
+    const Case cases[] = {
+        {"ID=1", {"int32", "int16"}},
+        {"ID=2", {"int64", "int32"}},
+        {"ID>0", {"int64", "int32"}}, // a large value in a later row widens the column too
+    };
+    for (const Case& c : cases) {
+        const QByteArray reply = connection->command("sql select N, S from T_WIDE where " + c.where + " order by ID");
+        ASSERT_TRUE(reply.startsWith("200")) << reply.constData();
+        const lystra::TODBCFieldList fields = lystra::readFieldDefs(replyText(reply));
+        ASSERT_EQ(fields.size(), 2);
+        EXPECT_EQ(fields[0].field.DataType, c.types[0]) << c.where.constData();
+        EXPECT_EQ(fields[1].field.DataType, c.types[1]) << c.where.constData();
+        connection->command("clear");
+    }
+}
+
 TEST_P(Protocol, CommandsWithoutResultSet)
 {
     auto connection = connectTo(server());

@@ -87,6 +87,31 @@ TEST(ColumnTypes, UndeclaredColumnsWidenWithTheirValues)
     EXPECT_EQ(blob.type(), WireType::Blob);
 }
 
+TEST(ColumnTypes, IntegerColumnsWidenToHoldTheirValues)
+{
+    struct Case {
+        const char* name;
+        WireType declared;
+        QVariant value;
+        WireType announced;
+    };
+    const Case cases[] = {
+        {"fits int32", WireType::Int32, QVariant(qlonglong(2147483647)), WireType::Int32},
+        {"beyond int32", WireType::Int32, QVariant(qlonglong(5000000000)), WireType::Int64},
+        {"below int32", WireType::Int32, QVariant(qlonglong(-2147483649)), WireType::Int64},
+        {"fits int16", WireType::Int16, QVariant(qlonglong(-32768)), WireType::Int16},
+        {"beyond int16", WireType::Int16, QVariant(qlonglong(70000)), WireType::Int32},
+        {"far beyond int16", WireType::Int16, QVariant(qlonglong(3000000000)), WireType::Int64},
+        {"integral double", WireType::Int32, QVariant(3.0e9), WireType::Int64},
+        {"fraction is no integer", WireType::Int32, QVariant(1.5), WireType::Int32},
+        {"text stays", WireType::Int32, QVariant(QStringLiteral("99999999999")), WireType::Int32},
+        {"null", WireType::Int16, QVariant(QMetaType(QMetaType::LongLong)), WireType::Int16},
+        {"not an integer type", WireType::String, QVariant(qlonglong(5000000000)), WireType::String},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(integerTypeFor(c.declared, c.value), c.announced) << c.name;
+}
+
 TEST(ValueFormatter, RowTextPerType)
 {
     FormatSettings formats = FormatSettings::swedish();
