@@ -61,6 +61,24 @@ QHash<QString, QString> catalogueTypes(SQLHDBC connection, const QString& table)
 
 } // namespace
 
+void* odbcStatement(const QSqlQuery& query)
+{
+    return query.result() ? odbcHandle(query.result()->handle()) : nullptr;
+}
+
+std::optional<QVariant> readOdbcInteger(void* statement, int column)
+{
+    SQLBIGINT value = 0;
+    SQLLEN indicator = 0;
+    const SQLRETURN result =
+        ::SQLGetData(statement, SQLUSMALLINT(column + 1), SQL_C_SBIGINT, &value, sizeof value, &indicator);
+    if (!SQL_SUCCEEDED(result))
+        return std::nullopt;
+    if (indicator == SQL_NULL_DATA)
+        return QVariant(QMetaType::fromType<qlonglong>());
+    return QVariant(qlonglong(value));
+}
+
 OdbcDeclarations::OdbcDeclarations(const QSqlQuery& query)
 {
     if (query.result())

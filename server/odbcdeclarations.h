@@ -3,6 +3,10 @@
 #include <QHash>
 #include <QString>
 
+#include <QVariant>
+
+#include <optional>
+
 class QSqlQuery;
 
 namespace lystra {
@@ -26,5 +30,16 @@ private:
     void* m_connection = nullptr; // SQLHDBC of the database
     QHash<QString, QHash<QString, QString>> m_tables; // table -> upper column name -> type name
 };
+
+// The statement handle of a result of Qt's ODBC driver, or nullptr.
+void* odbcStatement(const QSqlQuery& query);
+
+// Reads column `column` (0-based) of the current row as a 64-bit integer
+// straight from the driver. Qt fetches integer columns as 32-bit numbers,
+// which silently wraps larger values some sources keep in them. Must be
+// called before Qt reads this column or any later one of the row; Qt then
+// finds the column already read and leaves it. nullopt when the driver
+// cannot give the value as an integer; a NULL gives a null QVariant.
+std::optional<QVariant> readOdbcInteger(void* statement, int column);
 
 } // namespace lystra

@@ -31,6 +31,8 @@ struct ColumnReader {
     int declaredLength = 0;
     ValueTypeInference inference;
     qsizetype longest = 0;
+    // ODBC integer column: read as 64 bits from the driver, not through Qt.
+    bool wideInteger = false;
 };
 
 sqlite3_stmt* sqliteStatement(const QSqlQuery& query)
@@ -75,12 +77,30 @@ void describeSqliteColumn(sqlite3_stmt* statement, int i, ColumnReader& column)
 void describeField(const QSqlField& field, ColumnReader& column, const std::function<QString()>& declaration)
 {
     ColumnType type = columnTypeFromField(field);
+    column.wideInteger = field.metaType().id() == QMetaType::Int;
     // A driver that reports a decimal column as floating point without its
     // scale: the base table's declaration tells whether it holds integers.
     if (type.type == WireType::Double && field.precision() <= 0) {
         const auto declared = columnTypeFromDeclaration(declaration());
         if (declared && (declared->type == WireType::Int16 || declared->type == WireType::Int32 ||
                          declared->type == WireType::Int64))
+            type = *declared;
+    }
+    // A driver that hands a number it has no C type for (DECIMAL, MONEY,
+    // BOOLEAN in SQLite's driver) over as text: the declaration says what
+    // the column holds.
+    // The same for a driver that hands a boolean over as an integer.
+    const bool integer = type.type == WireType::Int16 || type.type == WireType::Int32 || type.type == WireType::Int64;
+    if (integer) {
+        const auto declared = columnTypeFromDeclaration(declaration());
+        if (declared && declared->type == WireType::Boolean)
+            type = *declared;
+    }
+    if (type.type == WireType::String) {
+        const auto declared = columnTypeFromDeclaration(declaration());
+        if (declared && (declared->type == WireType::Double || declared->type == WireType::Currency ||
+                         declared->type == WireType::Boolean || declared->type == WireType::Int16 ||
+                         declared->type == WireType::Int32 || declared->type == WireType::Int64))
             type = *declared;
     }
     column.info.type = type.type;
@@ -119,11 +139,15 @@ std::unique_ptr<ResultSet> ResultSet::read(QSqlQuery& query, const ValueFormatte
 {
     auto result = std::make_unique<ResultSet>();
     std::vector<ColumnReader> columns = describeColumns(query);
+    void* const odbc = odbcStatement(query);
     RowTextWriter writer(result->m_rows);
     while (query.next()) {
         for (size_t i = 0; i < columns.size(); ++i) {
             ColumnReader& column = columns[i];
-            const QVariant value = query.value(int(i));
+            std::optional<QVariant> wide;
+            if (odbc && column.wideInteger)
+                wide = readOdbcInteger(odbc, int(i));
+            const QVariant value = wide ? *wide : query.value(int(i));
             if (!column.declared) {
                 column.inference.see(value);
                 column.info.type = column.inference.type();
