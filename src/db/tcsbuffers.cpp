@@ -3,6 +3,7 @@
 #include "platform/exception.h"
 #include "platform/tempfile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -56,8 +57,26 @@ TcsBuffers::Entry TcsBuffers::Store(const char* record)
     }
     if (!m_file)
         m_file = createTemporaryFile(QStringLiteral("SQL"));
-    writeAt(*m_file, qint64(m_fileSlots) * m_recordSize, QByteArrayView(record, m_recordSize));
+    // Records reach the file a block at a time: one write instead of one
+    // seek and write per record.
+    if (m_tail.size() + m_recordSize > BlockSize())
+        FlushTail();
+    m_tail.append(record, m_recordSize);
     return m_fileSlots++;
+}
+
+int TcsBuffers::BlockSize() const noexcept
+{
+    return std::max(64 * 1024, m_recordSize);
+}
+
+void TcsBuffers::FlushTail()
+{
+    if (m_tail.isEmpty())
+        return;
+    writeAt(*m_file, qint64(m_tailFirstSlot) * m_recordSize, m_tail);
+    m_tailFirstSlot += static_cast<std::uint32_t>(m_tail.size() / m_recordSize);
+    m_tail.clear();
 }
 
 int TcsBuffers::Append(const char* record)
@@ -80,10 +99,19 @@ bool TcsBuffers::Put(int index, const char* record)
     if (index < 1 || index > Count())
         return false;
     const Entry entry = m_entries[static_cast<size_t>(index - 1)];
-    if (m_inFile)
-        writeAt(*m_file, qint64(entry) * m_recordSize, QByteArrayView(record, m_recordSize));
-    else
+    if (!m_inFile) {
         std::memcpy(m_records[entry].get(), record, static_cast<size_t>(m_recordSize));
+    } else if (entry >= m_tailFirstSlot) {
+        std::memcpy(m_tail.data() + qint64(entry - m_tailFirstSlot) * m_recordSize, record,
+                    static_cast<size_t>(m_recordSize));
+    } else {
+        const qint64 offset = qint64(entry) * m_recordSize;
+        writeAt(*m_file, offset, QByteArrayView(record, m_recordSize));
+        // Keep the block read ahead in step with the file.
+        if (offset >= m_windowOffset && offset + m_recordSize <= m_windowOffset + m_window.size())
+            std::memcpy(m_window.data() + (offset - m_windowOffset), record,
+                        static_cast<size_t>(m_recordSize));
+    }
     return true;
 }
 
@@ -94,10 +122,31 @@ bool TcsBuffers::Get(int index, char* record) const
         return false;
     }
     const Entry entry = m_entries[static_cast<size_t>(index - 1)];
-    if (m_inFile)
-        readAt(*m_file, qint64(entry) * m_recordSize, record, m_recordSize);
-    else
+    if (!m_inFile) {
         std::memcpy(record, m_records[entry].get(), static_cast<size_t>(m_recordSize));
+        return true;
+    }
+    if (entry >= m_tailFirstSlot) {
+        std::memcpy(record, m_tail.constData() + qint64(entry - m_tailFirstSlot) * m_recordSize,
+                    static_cast<size_t>(m_recordSize));
+        return true;
+    }
+    const qint64 offset = qint64(entry) * m_recordSize;
+    if (offset < m_windowOffset || offset + m_recordSize > m_windowOffset + m_window.size()) {
+        // Read a block from this record on, up to what the file holds.
+        const qint64 written = qint64(m_tailFirstSlot) * m_recordSize;
+        const qint64 size = std::min<qint64>(BlockSize(), written - offset);
+        m_window.resize(size);
+        m_windowOffset = offset;
+        try {
+            readAt(*m_file, offset, m_window.data(), size);
+        } catch (...) {
+            m_window.clear();
+            throw;
+        }
+    }
+    std::memcpy(record, m_window.constData() + (offset - m_windowOffset),
+                static_cast<size_t>(m_recordSize));
     return true;
 }
 
@@ -118,6 +167,10 @@ void TcsBuffers::Clear()
     m_records.clear();
     m_file.reset();
     m_fileSlots = 0;
+    m_tail.clear();
+    m_tailFirstSlot = 0;
+    m_window.clear();
+    m_windowOffset = 0;
 }
 
 // ---- TcsBlobList -------------------------------------------------------------

@@ -16,8 +16,10 @@ namespace lystra {
 // 1-based index. In memory mode each record is a copy of its own; in file
 // mode every record is appended to a temporary file (name prefix "SQL", in
 // the system's temporary folder) and the list keeps only its place in the
-// file, so memory stays flat however many records there are. The file is
-// removed when the list is cleared or destroyed, on every path.
+// file, so memory stays flat however many records there are: besides the
+// places, the list holds at most one block of records not yet written and
+// one block read ahead (64 KB each, or one record when records are larger).
+// The file is removed when the list is cleared or destroyed, on every path.
 //
 // File errors (disk full) raise lystra::Exception.
 class TcsBuffers {
@@ -53,6 +55,9 @@ private:
     using Entry = std::uint32_t; // memory mode: index into m_records; file mode: record slot in the file
 
     Entry Store(const char* record);
+    // File mode: writes the records appended since the last write.
+    void FlushTail();
+    int BlockSize() const noexcept;
 
     int m_recordSize;
     bool m_inFile;
@@ -60,6 +65,12 @@ private:
     std::vector<std::unique_ptr<char[]>> m_records;
     std::unique_ptr<QTemporaryFile> m_file;
     std::uint32_t m_fileSlots = 0;
+    // File mode: the slots from m_tailFirstSlot on are in m_tail, not yet in
+    // the file; m_window holds the file's bytes from m_windowOffset on.
+    QByteArray m_tail;
+    std::uint32_t m_tailFirstSlot = 0;
+    mutable QByteArray m_window;
+    mutable qint64 m_windowOffset = 0;
 };
 
 // The values of a dataset's blob and memo fields, addressed by a 1-based

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace lystra {
 namespace {
 
@@ -61,7 +64,74 @@ TEST_P(BuffersTest, BlobListKeepsValues)
 }
 
 INSTANTIATE_TEST_SUITE_P(MemoryAndFile, BuffersTest, testing::Bool(),
-                         [](const testing::TestParamInfo<bool>& row) { return row.param ? "File" : "Memory"; });
+                         [](const testing::TestParamInfo<bool>& row) {
+                             return row.param ? "File" : "Memory";
+                         });
+
+// The file mode against the memory mode as oracle: a long mixed run of
+// appends, inserts, overwrites (of records already in the file and of
+// records still waiting to be written), deletes and reads in both
+// directions must read back the same bytes. Record sizes below and above
+// the file mode's block size.
+TEST(Buffers, FileModeReadsWhatMemoryModeReads)
+{
+    for (const int size : {7, 700, 70 * 1024}) {
+        TcsBuffers file(size, true);
+        TcsBuffers memory(size, false);
+        quint32 seed = 12345;
+        const auto next = [&seed] {
+            seed = seed * 1103515245u + 12345u;
+            return int(seed >> 8);
+        };
+        const auto recordOf = [size](int n) {
+            QByteArray bytes(size, char('A' + n % 26));
+            std::memcpy(bytes.data(), &n, std::min<size_t>(sizeof n, size_t(size)));
+            return bytes;
+        };
+        QByteArray fromFile(size, '\0');
+        QByteArray fromMemory(size, '\0');
+        const int steps = size > 1000 ? 300 : 5000;
+        for (int step = 0; step < steps; ++step) {
+            const QByteArray value = recordOf(step);
+            const int count = memory.Count();
+            const int index = count > 0 ? 1 + next() % count : 1;
+            switch (next() % 8) {
+            case 0:
+                ASSERT_EQ(file.Insert(index, value.constData()),
+                          memory.Insert(index, value.constData()));
+                break;
+            case 1:
+                ASSERT_EQ(file.Put(index, value.constData()), memory.Put(index, value.constData()));
+                break;
+            case 2:
+                if (next() % 4 == 0) {
+                    ASSERT_EQ(file.Delete(index), memory.Delete(index));
+                }
+                break;
+            case 3:
+            case 4:
+                // Walk a stretch forwards or backwards, as navigation does.
+                for (int i = 0, at = index; i < 20 && at >= 1 && at <= count; ++i) {
+                    ASSERT_EQ(file.Get(at, fromFile.data()), memory.Get(at, fromMemory.data()));
+                    ASSERT_EQ(fromFile, fromMemory)
+                        << "size " << size << ", step " << step << ", record " << at;
+                    at += step % 2 == 0 ? 1 : -1;
+                }
+                break;
+            default:
+                ASSERT_EQ(file.Append(value.constData()), memory.Append(value.constData()));
+            }
+        }
+        ASSERT_EQ(file.Count(), memory.Count());
+        for (int i = 1; i <= memory.Count(); ++i) {
+            file.Get(i, fromFile.data());
+            memory.Get(i, fromMemory.data());
+            ASSERT_EQ(fromFile, fromMemory) << "size " << size << ", record " << i;
+        }
+        EXPECT_LT(QFileInfo(file.FileName()).size(), qint64(memory.Count() + 1) * size * 2)
+            << "records are appended, not copied around";
+    }
+}
 
 TEST(Buffers, TemporaryFilesArePrefixedAndRemoved)
 {
