@@ -191,7 +191,9 @@ void TcsCustomSQLDriver::StoreFieldValue(int fieldNo, const char* bytes, int len
     const int offset = dataset->FieldOffsets().at(fieldNo - 1);
     const int width = dataset->SlotWidth(fieldNo);
     buffer[offset] = 1;
-    std::memcpy(buffer + offset + 1, bytes, static_cast<size_t>(std::clamp(length, 0, width)));
+    const int count = std::clamp(length, 0, width);
+    if (count > 0)
+        std::memcpy(buffer + offset + 1, bytes, static_cast<size_t>(count));
 }
 
 void TcsCustomSQLDriver::StoreBlobValue(const TField& field, QByteArrayView value, char* buffer)

@@ -385,6 +385,16 @@ bool TcsSocketDriver::FetchRow(TcsDataset& dataset, char* buffer)
             StoreNullValue(fieldNo, buffer);
             continue;
         }
+        if (*kind == TODBCFieldKind::String || *kind == TODBCFieldKind::Bytes) {
+            // Text goes into its slot as it stands in the row (the common
+            // case: no value object in between).
+            const QByteArrayView bytes =
+                trim || *kind == TODBCFieldKind::Bytes ? trimTrailing(text) : QByteArrayView(text);
+            const int room = dataset.SlotWidth(fieldNo) - (isStringType(type) ? 1 : 0);
+            StoreFieldValue(fieldNo, bytes.data(),
+                            static_cast<int>(std::min<qsizetype>(bytes.size(), room)), buffer);
+            continue;
+        }
         const QVariant value = decodeValue(*kind, text, trim);
         if (!value.isValid()) {
             StoreNullValue(fieldNo, buffer);
