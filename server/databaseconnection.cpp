@@ -88,6 +88,10 @@ void configureEmbeddedEngine()
 QString errorText(const QSqlError& error)
 {
     QString text = error.databaseText().trimmed();
+    // SQLite's text for "no error": the driver refused before the engine ran
+    // (several statements on one line, for one); its own text says why.
+    if (text.compare(u"not an error", Qt::CaseInsensitive) == 0)
+        text.clear();
     if (text.isEmpty())
         text = error.driverText().trimmed();
     if (text.isEmpty())

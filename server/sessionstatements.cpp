@@ -39,6 +39,8 @@ void Session::checkTransaction() const
 
 void Session::run(QSqlQuery& query, const QString& statement) const
 {
+    if (statement.trimmed().isEmpty())
+        throw Failure{512, QStringLiteral("No query")};
     query.setForwardOnly(true);
     m_changesBefore = m_db ? m_db->totalChanges() : -1;
     if (query.exec(statement))
@@ -193,6 +195,8 @@ void Session::prepare(const QByteArray& argument)
     m_prepared.reset();
     m_preparedText = statementText(argument);
     m_preparedMarkers = countParameterMarkers(m_preparedText);
+    if (m_preparedText.trimmed().isEmpty())
+        throw Failure{512, QStringLiteral("No query")};
     auto query = std::make_unique<QSqlQuery>(db.database());
     query->setForwardOnly(true);
     if (!query->prepare(m_preparedText)) {

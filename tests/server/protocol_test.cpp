@@ -130,6 +130,13 @@ TEST_P(Protocol, FailingStatementsAnswer512AndTheConnectionGoesOn)
     EXPECT_TRUE(query.contains("no such table")) << query.constData();
     EXPECT_TRUE(connection->command("execsql2 delete from NOPE").startsWith("512 "));
     EXPECT_TRUE(connection->command("execsql delete from NOPE").startsWith("512 "));
+    // Texts that say what went wrong, also where the engine itself gave none.
+    EXPECT_EQ(connection->command("sql "), "512 No query\r\n");
+    EXPECT_EQ(connection->command("prep   "), "512 No query\r\n");
+    if (GetParam() == Backend::Embedded) {
+        const QByteArray two = connection->command("execsql2 select 1; select 2");
+        EXPECT_TRUE(two.startsWith("512 ") && !two.contains("not an error")) << two.constData();
+    }
     EXPECT_TRUE(connection->command("sql select 1").startsWith("200"));
     EXPECT_TRUE(server().log().contains("statement failed: ")) << server().log().constData();
 }
