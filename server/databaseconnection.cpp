@@ -1,4 +1,5 @@
 #include "server/databaseconnection.h"
+#include "server/odbcdeclarations.h"
 
 #include "platform/exception.h"
 
@@ -275,8 +276,14 @@ QStringList DatabaseConnection::indexNames(const QString& table) const
 {
     if (isEmbedded())
         return pragmaColumn(QStringLiteral("index_list"), table, "name");
+    QStringList names;
+    for (const OdbcIndex& index : odbcIndexes(m_db.driver()->handle(), table))
+        names.append(index.name);
+    // Some drivers list the primary key only through its own request.
     const QSqlIndex primary = m_db.primaryIndex(table);
-    return primary.name().isEmpty() ? QStringList() : QStringList{primary.name()};
+    if (!primary.name().isEmpty() && !names.contains(primary.name(), Qt::CaseInsensitive))
+        names.append(primary.name());
+    return names;
 }
 
 QStringList DatabaseConnection::indexFields(const QString& table, const QString& index) const
@@ -286,8 +293,12 @@ QStringList DatabaseConnection::indexFields(const QString& table, const QString&
             return {};
         return pragmaColumn(QStringLiteral("index_info"), index, "name");
     }
+    for (const OdbcIndex& found : odbcIndexes(m_db.driver()->handle(), table)) {
+        if (found.name.compare(index, Qt::CaseInsensitive) == 0)
+            return found.columns;
+    }
     const QSqlIndex primary = m_db.primaryIndex(table);
-    if (primary.name().compare(index, Qt::CaseInsensitive) != 0)
+    if (index.isEmpty() || primary.name().compare(index, Qt::CaseInsensitive) != 0)
         return {};
     QStringList fields;
     for (int i = 0; i < primary.count(); ++i)
@@ -297,8 +308,13 @@ QStringList DatabaseConnection::indexFields(const QString& table, const QString&
 
 QStringList DatabaseConnection::defaultIndexFields(const QString& table) const
 {
-    if (!isEmbedded())
-        return indexFields(table, m_db.primaryIndex(table).name());
+    if (!isEmbedded()) {
+        const QSqlIndex primary = m_db.primaryIndex(table);
+        QStringList fields;
+        for (int i = 0; i < primary.count(); ++i)
+            fields.append(primary.fieldName(i));
+        return fields;
+    }
     // The primary key's columns in key order (table_info numbers them in "pk").
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quotedIdentifier(table))))

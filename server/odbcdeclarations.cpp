@@ -79,6 +79,43 @@ std::optional<QVariant> readOdbcInteger(void* statement, int column)
     return QVariant(qlonglong(value));
 }
 
+QList<OdbcIndex> odbcIndexes(const QVariant& connection, const QString& table)
+{
+    QList<OdbcIndex> indexes;
+    void* const dbc = odbcHandle(connection);
+    if (!dbc || table.isEmpty())
+        return indexes;
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(::SQLAllocHandle(SQL_HANDLE_STMT, dbc, &statement)))
+        return indexes;
+    QByteArray name = table.toUtf8();
+    if (SQL_SUCCEEDED(::SQLStatistics(statement, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(name.data()),
+                                      SQLSMALLINT(name.size()), SQL_INDEX_ALL, SQL_QUICK))) {
+        while (SQL_SUCCEEDED(::SQLFetch(statement))) {
+            char index[256] = {};
+            char column[256] = {};
+            SQLSMALLINT type = 0;
+            SQLLEN indicator = 0;
+            // Rows of type SQL_TABLE_STAT describe the table, not an index.
+            if (!SQL_SUCCEEDED(::SQLGetData(statement, 7, SQL_C_SSHORT, &type, 0, &indicator)) ||
+                indicator == SQL_NULL_DATA || type == SQL_TABLE_STAT)
+                continue;
+            if (!SQL_SUCCEEDED(::SQLGetData(statement, 6, SQL_C_CHAR, index, sizeof index, &indicator)) ||
+                indicator <= 0)
+                continue;
+            if (!SQL_SUCCEEDED(::SQLGetData(statement, 9, SQL_C_CHAR, column, sizeof column, &indicator)) ||
+                indicator <= 0)
+                continue;
+            const QString indexName = QString::fromUtf8(index);
+            if (indexes.isEmpty() || indexes.last().name != indexName)
+                indexes.append(OdbcIndex{indexName, {}});
+            indexes.last().columns.append(QString::fromUtf8(column));
+        }
+    }
+    ::SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    return indexes;
+}
+
 OdbcDeclarations::OdbcDeclarations(const QSqlQuery& query)
 {
     if (query.result())

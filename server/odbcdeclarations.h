@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QString>
 
+#include <QList>
+#include <QStringList>
 #include <QVariant>
 
 #include <optional>
@@ -41,5 +43,15 @@ void* odbcStatement(const QSqlQuery& query);
 // finds the column already read and leaves it. nullopt when the driver
 // cannot give the value as an integer; a NULL gives a null QVariant.
 std::optional<QVariant> readOdbcInteger(void* statement, int column);
+
+// The indexes of `table` as the driver's catalogue lists them: each index
+// name with its columns in key order, in the catalogue's order. `connection`
+// is the SQLHDBC of Qt's ODBC driver (QSqlDriver::handle()). Empty when the
+// driver lists none or the table is unknown.
+struct OdbcIndex {
+    QString name;
+    QStringList columns;
+};
+QList<OdbcIndex> odbcIndexes(const QVariant& connection, const QString& table);
 
 } // namespace lystra

@@ -317,10 +317,12 @@ TEST_P(Protocol, SystemRequests)
     EXPECT_TRUE(connection->lineList().contains("Greeting=200 VIDAZEVIVU 1.8\r\n"));
     EXPECT_TRUE(connection->command("sys setconfig").startsWith("550 ")); // not allowed by this server
     EXPECT_TRUE(connection->command("sys nonsense").startsWith("501 "));
-    if (GetParam() == Backend::Embedded) {
-        EXPECT_EQ(connection->command("sys indexnames CATALOG"), "200 OK\r\n");
-        EXPECT_TRUE(connection->lineList().contains("CATALOG_USER\r\n"));
-        EXPECT_EQ(connection->command("sys indexfields CATALOG;CATALOG_USER"), "200 OK\r\n");
-        EXPECT_EQ(connection->lineList(), (QList<QByteArray>{"USER\r\n", "FDATE\r\n", "FTIME\r\n", ".\r\n"}));
-    }
+    EXPECT_EQ(connection->command("sys indexnames CATALOG"), "200 OK\r\n");
+    EXPECT_TRUE(connection->lineList().contains("CATALOG_USER\r\n"));
+    EXPECT_EQ(connection->command("sys indexfields CATALOG;CATALOG_USER"), "200 OK\r\n");
+    EXPECT_EQ(connection->lineList(), (QList<QByteArray>{"USER\r\n", "FDATE\r\n", "FTIME\r\n", ".\r\n"}));
+    EXPECT_EQ(connection->command("sys indexfields CATALOG;NOPE"), "200 OK\r\n");
+    EXPECT_EQ(connection->lineList(), QList<QByteArray>{".\r\n"});
+    EXPECT_EQ(connection->command("sys defaultindexfields CATALOG"), "200 OK\r\n");
+    EXPECT_EQ(connection->lineList(), (QList<QByteArray>{"FID\r\n", ".\r\n"}));
 }
