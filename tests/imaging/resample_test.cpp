@@ -147,6 +147,9 @@ TEST(Resample24, MatchesTheFormulasBitForBit)
         {97, 61, 31, 17},  {50, 40, 120, 90}, {64, 48, 200, 12}, {33, 77, 33, 20},
         {40, 30, 13, 30},  {3, 900, 2, 1},    {1, 1, 5, 3},      {300, 7, 299, 8},
         {257, 255, 256, 1},
+        // Spans of five and six source pixels side by side, and a last group
+        // of four pixels that ends one pixel before the row does.
+        {200, 9, 44, 5},   {123, 4, 41, 2},
     };
     for (const auto& s : sizes) {
         TcsBitmap source(s.sw, s.sh, pf24bit);
