@@ -17,7 +17,9 @@ namespace {
 const QString kConnection = QStringLiteral("vidazevivu-demo");
 
 // Column types as the host declares them, so that the field definitions say
-// "string" for texts and integers for the date, time and size numbers.
+// "string" for texts and integers for the date, time and size numbers. The
+// pitch columns are text on the host ("," or "." as decimal mark, blank for
+// the default), so they are here too.
 const char* const kCatalogTable = R"(CREATE TABLE CATALOG (
     FID     VARCHAR(10)  NOT NULL PRIMARY KEY,
     FDATE   NUMERIC(8,0) NOT NULL,
@@ -25,8 +27,8 @@ const char* const kCatalogTable = R"(CREATE TABLE CATALOG (
     FHGHT   NUMERIC(5,0) NOT NULL,
     FWIDTH  NUMERIC(5,0) NOT NULL,
     FPAGES  NUMERIC(7,0) NOT NULL,
-    FCPI    NUMERIC(4,1) NOT NULL,
-    FLPI    NUMERIC(4,1) NOT NULL,
+    FCPI    CHAR(5)      NOT NULL,
+    FLPI    CHAR(5)      NOT NULL,
     FSTAT   CHAR(1)      NOT NULL,
     FTYPE   VARCHAR(10)  NOT NULL,
     FFORM   VARCHAR(10)  NOT NULL,
@@ -62,7 +64,7 @@ void insertHeader(QSqlQuery& insert, const demo::PrintFile& file)
 {
     const QString text = file.text.isNull() ? QStringLiteral("") : file.text;
     const QVariantList values = {file.id,    file.date,   file.time,  file.height, file.width,
-                                 int(file.pages.size()), file.cpi, file.lpi, file.status, file.type,
+                                 int(file.pages.size()), QString::number(file.cpi), QString::number(file.lpi), file.status, file.type,
                                  file.form,  file.name,   file.job,   text,        file.user};
     for (int i = 0; i < values.size(); ++i)
         insert.bindValue(i, values[i]);

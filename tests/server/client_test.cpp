@@ -45,7 +45,7 @@ TEST_P(Client, ListsTheQueueOverManyBlocks)
     auto client = clientOf(server());
     client->ExecuteQuery("select * from CATALOG where UPPER(\"USER\")='ANNA' order by FDATE desc, FTIME desc with NC");
     ASSERT_EQ(client->ResultFieldCount(), 15);
-    const char* const types[] = {"string", "int32", "int32", "int32", "int32", "int32", "double", "double",
+    const char* const types[] = {"string", "int32", "int32", "int32", "int32", "int32", "string", "string",
                                  "string", "string", "string", "string", "string", "string", "string"};
     for (int i = 0; i < 15; ++i)
         EXPECT_EQ(client->ResultFields()[i].field.DataType, types[i]) << i;

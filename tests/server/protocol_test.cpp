@@ -76,8 +76,8 @@ TEST_P(Protocol, QueryWithInlineDocumentAndRowBlocks)
     ASSERT_TRUE(reply.startsWith("200-<fielddefs>\r\n")) << reply.constData();
     const lystra::TODBCFieldList fields = lystra::readFieldDefs(replyText(reply));
     ASSERT_EQ(fields.size(), 6);
-    const char* types[] = {"string", "int32", "double", "string", "string", "string"};
-    const int sizes[] = {10, 0, 0, 1, 50, 10};
+    const char* types[] = {"string", "int32", "string", "string", "string", "string"};
+    const int sizes[] = {10, 0, 5, 1, 50, 10};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(fields[i].field.DataType, types[i]) << i;
         EXPECT_EQ(fields[i].field.Size, sizes[i]) << i;
