@@ -28,8 +28,10 @@ QString textAttribute(SQLHSTMT statement, int column, SQLUSMALLINT attribute)
                           &length, nullptr);
     if (!SQL_SUCCEEDED(result) || length <= 0)
         return {};
-    return QString::fromUtf8(reinterpret_cast<const char*>(buffer),
-                             qMin<qsizetype>(length, qsizetype(sizeof buffer - 1)));
+    // Up to the reported length and never past a NUL: drivers differ on
+    // whether the length counts bytes or characters.
+    const qsizetype size = qMin<qsizetype>(length, qsizetype(sizeof buffer - 1));
+    return QString::fromUtf8(reinterpret_cast<const char*>(buffer), qstrnlen(reinterpret_cast<const char*>(buffer), size));
 }
 
 // Column name (upper case) to TYPE_NAME from the driver's catalogue.
@@ -122,6 +124,13 @@ OdbcDeclarations::OdbcDeclarations(const QSqlQuery& query)
         m_statement = odbcHandle(query.result()->handle());
     if (query.driver())
         m_connection = odbcHandle(query.driver()->handle());
+}
+
+QString OdbcDeclarations::baseTable(int column) const
+{
+    if (!m_statement || column < 0)
+        return {};
+    return textAttribute(m_statement, column, SQL_DESC_BASE_TABLE_NAME);
 }
 
 QString OdbcDeclarations::declaredType(int column)

@@ -26,6 +26,9 @@ public:
     // table's catalogue names it; empty when the driver does not tell the
     // table or column, or the catalogue has no such column.
     QString declaredType(int column);
+    // The base table of result column `column` as the driver names it;
+    // empty when it names none (an expression) or this is no ODBC result.
+    QString baseTable(int column) const;
 
 private:
     void* m_statement = nullptr;  // SQLHSTMT of the result

@@ -74,7 +74,8 @@ void describeSqliteColumn(sqlite3_stmt* statement, int i, ColumnReader& column)
         column.info.required = notNull != 0;
 }
 
-void describeField(const QSqlField& field, ColumnReader& column, const std::function<QString()>& declaration)
+void describeField(const QSqlField& field, ColumnReader& column, const std::function<QString()>& declaration,
+                   const std::function<QString()>& odbcTable)
 {
     ColumnType type = columnTypeFromField(field);
     column.wideInteger = field.metaType().id() == QMetaType::Int;
@@ -107,8 +108,17 @@ void describeField(const QSqlField& field, ColumnReader& column, const std::func
     column.declaredLength = type.declaredLength;
     column.info.required = field.requiredStatus() == QSqlField::Required;
     column.info.readOnly = field.isReadOnly();
-    if (!field.tableName().isEmpty())
-        column.info.origin = field.tableName() + u'.' + field.name();
+    // The driver's own table name where it gives one: Qt's copy of it can
+    // carry bytes past the name's end.
+    QString table = odbcTable ? odbcTable() : QString();
+    if (table.isEmpty()) {
+        table = field.tableName();
+        const qsizetype nul = table.indexOf(QChar(0));
+        if (nul >= 0)
+            table.truncate(nul);
+    }
+    if (!table.isEmpty())
+        column.info.origin = table + u'.' + field.name();
 }
 
 std::vector<ColumnReader> describeColumns(const QSqlQuery& query)
@@ -123,11 +133,18 @@ std::vector<ColumnReader> describeColumns(const QSqlQuery& query)
         if (statement && i < sqlite3_column_count(statement))
             describeSqliteColumn(statement, i, column);
         else
-            describeField(record.field(i), column, [&]() {
-                if (!declarations)
-                    declarations.emplace(query);
-                return declarations->declaredType(i);
-            });
+            describeField(
+                record.field(i), column,
+                [&]() {
+                    if (!declarations)
+                        declarations.emplace(query);
+                    return declarations->declaredType(i);
+                },
+                [&]() {
+                    if (!declarations)
+                        declarations.emplace(query);
+                    return declarations->baseTable(i);
+                });
     }
     return columns;
 }

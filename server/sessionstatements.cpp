@@ -41,6 +41,9 @@ void Session::run(QSqlQuery& query, const QString& statement) const
 {
     if (statement.trimmed().isEmpty())
         throw Failure{512, QStringLiteral("No query")};
+    // The engine would read the text only up to the NUL and run that part.
+    if (statement.contains(QChar(0)))
+        throw Failure{512, QStringLiteral("Statement holds a NUL byte")};
     query.setForwardOnly(true);
     m_changesBefore = m_db ? m_db->totalChanges() : -1;
     if (query.exec(statement))
@@ -197,6 +200,8 @@ void Session::prepare(const QByteArray& argument)
     m_preparedMarkers = countParameterMarkers(m_preparedText);
     if (m_preparedText.trimmed().isEmpty())
         throw Failure{512, QStringLiteral("No query")};
+    if (m_preparedText.contains(QChar(0)))
+        throw Failure{512, QStringLiteral("Statement holds a NUL byte")};
     auto query = std::make_unique<QSqlQuery>(db.database());
     query->setForwardOnly(true);
     if (!query->prepare(m_preparedText)) {

@@ -83,6 +83,8 @@ TEST_P(Protocol, QueryWithInlineDocumentAndRowBlocks)
         EXPECT_EQ(fields[i].field.Size, sizes[i]) << i;
     }
     EXPECT_EQ(fields[5].field.Name, "USER");
+    EXPECT_EQ(fields[0].field.Origin, "CATALOG.FID");
+    EXPECT_EQ(fields[5].field.Origin, "CATALOG.USER");
 
     // Blocks of at most the asked number of rows, newest first, then 522.
     const auto first = connection->rows(2);
@@ -133,6 +135,10 @@ TEST_P(Protocol, FailingStatementsAnswer512AndTheConnectionGoesOn)
     // Texts that say what went wrong, also where the engine itself gave none.
     EXPECT_EQ(connection->command("sql "), "512 No query\r\n");
     EXPECT_EQ(connection->command("prep   "), "512 No query\r\n");
+    // A NUL would cut the statement short: refused whole, never run in part.
+    EXPECT_EQ(connection->command(QByteArray("sql select 1 as x\0; drop table CATALOG", 38)),
+              "512 Statement holds a NUL byte\r\n");
+    EXPECT_EQ(connection->command(QByteArray("prep select ?\0x", 15)), "512 Statement holds a NUL byte\r\n");
     if (GetParam() == Backend::Embedded) {
         const QByteArray two = connection->command("execsql2 select 1; select 2");
         EXPECT_TRUE(two.startsWith("512 ") && !two.contains("not an error")) << two.constData();
