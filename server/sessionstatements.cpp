@@ -27,7 +27,8 @@ QString Session::statementText(QByteArrayView bytes) const
     const QString statement = m_context.codec().decode(bytes);
     if (m_db && !m_db->definition().adaptHostSql)
         return statement;
-    return withoutIsolationClause(statement);
+    const QString adapted = withoutIsolationClause(statement);
+    return m_db && m_db->isEmbedded() ? hexLiteralsAsBlobs(adapted) : adapted;
 }
 
 void Session::checkTransaction() const

@@ -38,4 +38,54 @@ int countParameterMarkers(QStringView statement)
     return count;
 }
 
+namespace {
+
+bool isIdentifierChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_' || c == u'$' || c == u'#' || c == u'@';
+}
+
+bool isHexDigit(QChar c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+} // namespace
+
+QString hexLiteralsAsBlobs(const QString& statement)
+{
+    QString out;
+    const qsizetype n = statement.size();
+    qsizetype copied = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = statement[i];
+        if (c == u'\'' || c == u'"') {
+            const qsizetype end = statement.indexOf(c, i + 1);
+            i = end < 0 ? n : end;
+        } else if (c == u'-' && i + 1 < n && statement[i + 1] == u'-') {
+            const qsizetype end = statement.indexOf(u'\n', i + 2);
+            i = end < 0 ? n : end;
+        } else if (c == u'/' && i + 1 < n && statement[i + 1] == u'*') {
+            const qsizetype end = statement.indexOf(u"*/", i + 2);
+            i = end < 0 ? n : end + 1;
+        } else if (c == u'0' && i + 1 < n && (statement[i + 1] == u'x' || statement[i + 1] == u'X') &&
+                   (i == 0 || !isIdentifierChar(statement[i - 1]))) {
+            qsizetype end = i + 2;
+            while (end < n && isHexDigit(statement[end]))
+                ++end;
+            const qsizetype digits = end - i - 2;
+            if (digits > 0 && digits % 2 == 0 && (end == n || !isIdentifierChar(statement[end]))) {
+                out += QStringView(statement).sliced(copied, i - copied);
+                out += u"X'" + QStringView(statement).sliced(i + 2, digits) + u'\'';
+                copied = end;
+            }
+            i = end - 1;
+        }
+    }
+    if (copied == 0)
+        return statement;
+    out += QStringView(statement).sliced(copied);
+    return out;
+}
+
 } // namespace lystra

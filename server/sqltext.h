@@ -17,4 +17,10 @@ QString withoutIsolationClause(const QString& statement);
 // literals ('...'), quoted identifiers ("..."), or comments (-- and /* */).
 int countParameterMarkers(QStringView statement);
 
+// The client writes byte values as "0x" followed by two hexadecimal digits a
+// byte. SQLite reads that as an integer (and refuses more than 8 bytes), so
+// for the embedded backend each such literal outside quotes and comments,
+// with an even number of digits, becomes the blob literal X'...'.
+QString hexLiteralsAsBlobs(const QString& statement);
+
 } // namespace lystra

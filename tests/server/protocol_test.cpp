@@ -186,6 +186,20 @@ TEST_P(Protocol, NumericColumnsKeepTheirTypeAndEveryValue)
     EXPECT_EQ(connection->rows(), QList<QByteArray>{"5000000000,1.5"});
 }
 
+TEST_P(Protocol, BytesWrittenAsTheClientWritesThemReadBackUnchanged)
+{
+    if (GetParam() != Backend::Embedded)
+        GTEST_SKIP() << "byte literals are rewritten for the embedded database only";
+    auto connection = connectTo(server());
+    connection->command("execsql2 drop table if exists T_BLOB");
+    ASSERT_EQ(connection->command("execsql2 create table T_BLOB (ID INTEGER, B BLOB)"), "200 0\r\n");
+    ASSERT_EQ(connection->command("execsql2 insert into T_BLOB values (1, 0x00FF10)"), "200 1\r\n");
+    ASSERT_EQ(connection->command("execsql2 insert into T_BLOB values (2, 0x00112233445566778899AABBCCDDEEFF)"),
+              "200 1\r\n");
+    ASSERT_TRUE(connection->command("sql select B from T_BLOB order by ID").startsWith("200"));
+    EXPECT_EQ(connection->rows(), (QList<QByteArray>{"00FF10", "00112233445566778899AABBCCDDEEFF"}));
+}
+
 TEST_P(Protocol, CommandsWithoutResultSet)
 {
     auto connection = connectTo(server());

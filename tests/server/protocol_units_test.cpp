@@ -222,6 +222,24 @@ TEST(SqlText, IsolationClauseIsRemovedOnlyAtTheEnd)
         EXPECT_EQ(withoutIsolationClause(QString::fromLatin1(c.in)), QString::fromLatin1(c.out)) << c.in;
 }
 
+TEST(SqlText, ByteLiteralsBecomeBlobLiterals)
+{
+    const struct {
+        const char* sql;
+        const char* adapted;
+    } cases[] = {
+        {"update T set B=0x00FF10 where ID=1", "update T set B=X'00FF10' where ID=1"},
+        {"insert into T values (0x00112233445566778899AABBCCDDEEFF,0XAB)",
+         "insert into T values (X'00112233445566778899AABBCCDDEEFF',X'AB')"},
+        {"select '0x00FF' as s, \"0x10\" from T -- 0x1234", "select '0x00FF' as s, \"0x10\" from T -- 0x1234"},
+        {"select 0x1 from T", "select 0x1 from T"},           // odd digit count: an integer
+        {"select A0x10, 0x10Z from T", "select A0x10, 0x10Z from T"}, // parts of names
+        {"select 0x from T", "select 0x from T"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(hexLiteralsAsBlobs(QString::fromLatin1(c.sql)), QString::fromLatin1(c.adapted)) << c.sql;
+}
+
 TEST(SqlText, ParameterMarkersOutsideLiterals)
 {
     struct Case {
