@@ -541,7 +541,10 @@ void TcsDataset::InternalInitRecord(char* buffer) const
 
 int TcsDataset::FindRecordId(qint32 recordId, bool fetchAll)
 {
-    std::vector<char> buffer(static_cast<size_t>(m_recordSize));
+    // Runs on every move (the framework re-positions on the active record),
+    // so the scratch buffer is kept rather than allocated per call.
+    std::vector<char>& buffer = m_scanBuffer;
+    buffer.resize(static_cast<size_t>(m_recordSize));
     if (ReadCached(m_currentRecord, buffer.data()) && RecordIdOf(buffer.data()) == recordId)
         return m_currentRecord;
     for (int pass = 0; pass < 2; ++pass) {

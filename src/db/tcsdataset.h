@@ -202,6 +202,7 @@ private:
     bool m_prepared = false;
     int m_rowsAffected = 0;
     std::vector<char> m_fetchBuffer;
+    std::vector<char> m_scanBuffer; // FindRecordId's record buffer
     QList<BlobStream*> m_blobStreams;
 };
 
