@@ -57,12 +57,16 @@ void lowerFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
 // open another file (ATTACH, and VACUUM INTO, which attaches its target) are
 // refused, so SQL cannot get around the names the server lists. A private
 // temporary database ('' or ':memory:') touches no named file; plain VACUUM
-// attaches one of those.
+// attaches one of those. The engine names the file only when the statement
+// holds it as a literal; a "?" marker or an expression is known only when
+// the statement runs, so such an ATTACH is refused as well.
 int authorize(void*, int action, const char* file, const char*, const char*, const char*)
 {
     if (action != SQLITE_ATTACH)
         return SQLITE_OK;
-    const QByteArrayView name(file ? file : "");
+    if (!file)
+        return SQLITE_DENY;
+    const QByteArrayView name(file);
     return name.isEmpty() || name == ":memory:" ? SQLITE_OK : SQLITE_DENY;
 }
 
@@ -86,15 +90,28 @@ void configureEmbeddedEngine()
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
 }
 
+namespace {
+
+// A diagnostic up to its terminating NUL: a driver manager that converts an
+// 8-bit driver's text can report its length in bytes, so the text Qt takes
+// carries the terminator and whatever followed it in the buffer.
+QString diagnostic(const QString& text)
+{
+    const qsizetype nul = text.indexOf(QChar(0));
+    return (nul < 0 ? text : text.first(nul)).trimmed();
+}
+
+} // namespace
+
 QString errorText(const QSqlError& error)
 {
-    QString text = error.databaseText().trimmed();
+    QString text = diagnostic(error.databaseText());
     // SQLite's text for "no error": the driver refused before the engine ran
     // (several statements on one line, for one); its own text says why.
     if (text.compare(u"not an error", Qt::CaseInsensitive) == 0)
         text.clear();
     if (text.isEmpty())
-        text = error.driverText().trimmed();
+        text = diagnostic(error.driverText());
     if (text.isEmpty())
         text = QStringLiteral("Unknown database error");
     return text;

@@ -109,6 +109,10 @@ void Session::setConfig()
 {
     if (!m_context.config().allowSetConfig)
         throw Failure{550, QStringLiteral("Changing the configuration is not allowed on this server")};
+    // The custom data is shared by every client of the server: on a server
+    // with users only a connection that logged in may change it.
+    if (m_context.checksLogins() && !m_loggedIn)
+        throw Failure{530, QStringLiteral("Not logged in")};
     // The client sends its lines once it has the reply and then goes on with
     // its next command without a terminator; a "." line ends them as well.
     // Setting lines are "key=value" with a key without blanks, which no

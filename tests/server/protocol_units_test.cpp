@@ -3,6 +3,7 @@
 // documents are read back with the protocol client's own readers.
 
 #include "server/command.h"
+#include "server/databaseconnection.h"
 #include "server/fielddefs.h"
 #include "server/linescanner.h"
 #include "server/memorychannel.h"
@@ -12,6 +13,8 @@
 #include "odbc/odbcprotocol.h"
 #include "odbc/todbcfield.h"
 #include "platform/hostcodec.h"
+
+#include <QSqlError>
 
 #include <gtest/gtest.h>
 
@@ -257,4 +260,27 @@ TEST(SqlText, ParameterMarkersOutsideLiterals)
     };
     for (const Case& c : cases)
         EXPECT_EQ(countParameterMarkers(QString::fromLatin1(c.sql)), c.markers) << c.sql;
+}
+
+TEST(ErrorText, BackendTextUpToItsEndElseTheDriversOwn)
+{
+    struct Case {
+        QString database;
+        QString driver;
+        QString expected;
+    };
+    const QString relation = QStringLiteral("ERROR: relation \"\u00e5\u00e4\u00f6\" does not exist;\nError while executing the query");
+    const QList<Case> cases = {
+        // A text counted in bytes by the driver manager: its terminator and
+        // the rest of the buffer are not part of it.
+        {relation + QChar(0) + QStringLiteral("\u00bf\u00bf"), {}, relation},
+        {QString(QChar(0)) + QStringLiteral("junk"), QStringLiteral("No query"), QStringLiteral("No query")},
+        {QStringLiteral("not an error"), QStringLiteral("Unable to execute multiple statements at a time"),
+         QStringLiteral("Unable to execute multiple statements at a time")},
+        {QStringLiteral(" no such table: X \n"), QStringLiteral("Unable to execute statement"),
+         QStringLiteral("no such table: X")},
+        {{}, {}, QStringLiteral("Unknown database error")},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(errorText(QSqlError(c.driver, c.database)), c.expected) << c.database.toStdString();
 }

@@ -254,6 +254,40 @@ TEST(Security, LoginsAreCheckedWhenUsersAreConfigured)
     EXPECT_FALSE(server.log().contains("hemligt")) << "passwords never reach the log";
 }
 
+TEST(Security, OnlyALoggedInConnectionChangesTheSharedCustomData)
+{
+    VidazevivuProcess::Options options;
+    options.initDemo = true;
+    options.configText = "[Server]\nAllowSetConfig=true\n[Users]\nANNA=hemligt\n[CustomData]\nDB=ARKIV\n";
+    VidazevivuProcess server(options);
+    const auto customData = [&server] {
+        RawConnection reader(server.host(), server.port()); // read without a login
+        EXPECT_EQ(reader.command("sys customdata "), "200 OK\r\n");
+        return reader.lineList();
+    };
+    const QList<QByteArray> original = {"DB=ARKIV\r\n", ".\r\n"};
+
+    // Never logged in, and after a refused login.
+    for (const QByteArray& login : {QByteArray(), QByteArray("open LYSTRA ANNA fel")}) {
+        RawConnection connection(server.host(), server.port());
+        if (!login.isEmpty()) {
+            ASSERT_EQ(connection.command(login), "530 Login failed\r\n");
+        }
+        EXPECT_EQ(connection.command("sys setconfig"), "530 Not logged in\r\n") << login.constData();
+        // The line meant for the list is taken as a command, not as a setting.
+        EXPECT_TRUE(connection.command("DB=HIJACK").startsWith("500 "));
+        EXPECT_EQ(customData(), original);
+    }
+
+    RawConnection connection(server.host(), server.port());
+    ASSERT_EQ(connection.command("open LYSTRA ANNA hemligt"), "200 OK\r\n");
+    EXPECT_EQ(connection.command("sys setconfig"), "200 OK\r\n");
+    connection.sendLine("DB=NYTT");
+    EXPECT_EQ(connection.command("sys customdata "), "200 OK\r\n"); // ends the list
+    EXPECT_EQ(connection.lineList(), (QList<QByteArray>{"DB=NYTT\r\n", ".\r\n"}));
+    EXPECT_EQ(customData(), (QList<QByteArray>{"DB=NYTT\r\n", ".\r\n"}));
+}
+
 TEST(Security, ListensOnLoopbackUnlessTold)
 {
     VidazevivuProcess::Options options;
@@ -299,10 +333,20 @@ TEST(Security, SqlCannotReachOtherFiles)
         "execsql2 attach database '" + file + "' as o",
         "execsql2 vacuum into '" + file + "'",
         "sql select load_extension('/lib/x86_64-linux-gnu/libc.so.6')",
+        // The file name as an expression is not seen until the statement runs.
+        "execsql2 attach database '" + file + "' || '' as o",
     };
     for (const QByteArray& statement : statements) {
         const QByteArray answer = connection->command(statement);
         EXPECT_TRUE(answer.startsWith("512 ")) << statement.constData() << " -> " << answer.constData();
+    }
+    // Nor when it is bound to a marker of a prepared statement.
+    const QByteArray prepared = connection->command("prep attach database ? as e");
+    if (prepared.startsWith("200")) {
+        const QByteArray answer = connection->command("exec " + file);
+        EXPECT_TRUE(answer.startsWith("512 ")) << answer.constData();
+    } else {
+        EXPECT_TRUE(prepared.startsWith("512 ")) << prepared.constData();
     }
     EXPECT_FALSE(QFileInfo::exists(outside));
     // Compacting the database itself stays possible.
