@@ -50,7 +50,21 @@ std::optional<ColumnType> columnTypeFromDeclaration(QStringView declaration)
     const auto [first, second] = declaredNumbers(upper);
     const auto has = [&upper](const char* part) { return upper.contains(QLatin1StringView(part)); };
     const auto starts = [&upper](const char* part) { return upper.startsWith(QLatin1StringView(part)); };
+    static const QRegularExpression wordSplit(QStringLiteral("[^A-Z0-9_]+"));
+    const QStringList words = upper.split(wordSplit, Qt::SkipEmptyParts);
+    const QString firstWord = words.value(0);
+    const auto hasWord = [&words](std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            if (words.contains(QLatin1StringView(name)))
+                return true;
+        }
+        return false;
+    };
 
+    // Intervals and ranges are texts ("1 day 02:00:00", "[1,5)") even where
+    // their names start like a date or hold "INT".
+    if (firstWord == u"INTERVAL" || firstWord.endsWith(u"RANGE"))
+        return ColumnType{WireType::String, 0};
     if (starts("BOOL"))
         return ColumnType{WireType::Boolean, 0};
     if (starts("DATETIME") || starts("TIMESTAMP"))
@@ -67,9 +81,11 @@ std::optional<ColumnType> columnTypeFromDeclaration(QStringView declaration)
         return ColumnType{WireType::Currency, 0};
     if (starts("SMALLINT") || starts("TINYINT") || starts("INT2"))
         return ColumnType{WireType::Int16, 0};
-    if (starts("BIGINT") || starts("INT8"))
+    if (starts("BIGINT") || starts("INT8") || starts("INT64") || starts("BIGSERIAL"))
         return ColumnType{WireType::Int64, 0};
-    if (has("INT"))
+    // An integer type by its own word: "INTEGER", "INT(11)", "UNSIGNED BIG
+    // INT", but not "POINT" or "INTERVAL", whose values are no integers.
+    if (hasWord({"INT", "INTEGER", "INT4", "INT32", "MEDIUMINT", "SERIAL"}))
         return ColumnType{WireType::Int32, 0};
     if (starts("NUMERIC") || starts("DECIMAL") || starts("DEC(") || starts("NUMBER")) {
         if (first > 0 && second == 0)

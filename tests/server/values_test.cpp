@@ -35,6 +35,11 @@ TEST(ColumnTypes, FromSqlDeclarations)
         {"TIMESTAMP", WireType::DateTime, 0},     {"DATETIME", WireType::DateTime, 0},
         {"BOOLEAN", WireType::Boolean, 0},        {"BLOB", WireType::Blob, 0},
         {"CLOB", WireType::Memo, 0},              {"MONEY", WireType::Currency, 0},
+        // Integer by word only; interval and range texts are strings.
+        {"INT(11)", WireType::Int32, 0},          {"UNSIGNED BIG INT", WireType::Int32, 0},
+        {"serial", WireType::Int32, 0},           {"interval", WireType::String, 0},
+        {"INTERVAL DAY TO SECOND", WireType::String, 0}, {"POINT", WireType::String, 0},
+        {"daterange", WireType::String, 0},       {"int4range", WireType::String, 0},
     };
     for (const Case& c : cases) {
         const auto type = columnTypeFromDeclaration(QString::fromLatin1(c.declaration));
