@@ -63,7 +63,7 @@ private:
     void checkTransaction() const;
     void run(QSqlQuery& query, const QString& statement) const;
     void runPrepared(QSqlQuery& query) const;
-    int rowsAffected(const QSqlQuery& query) const;
+    int rowsAffected(QSqlQuery& query) const;
     void openResult(QSqlQuery& query);
     void writeFieldDefsReply();
     bool runBatchStatement(const QByteArray& line, int number, QString& error);

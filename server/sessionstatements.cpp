@@ -10,6 +10,8 @@
 
 #include <QSqlError>
 
+#include <limits>
+
 namespace lystra {
 
 namespace {
@@ -64,10 +66,18 @@ void Session::runPrepared(QSqlQuery& query) const
     throw Failure{512, message};
 }
 
-int Session::rowsAffected(const QSqlQuery& query) const
+int Session::rowsAffected(QSqlQuery& query) const
 {
-    if (query.isSelect())
+    if (query.isSelect()) {
+        // A change with RETURNING rows: the engine counts its changes once
+        // the statement has run to its end, so the rows are read first. A
+        // plain SELECT changes nothing and reports 0 the same way.
+        while (query.next()) {
+        }
+        if (m_changesBefore >= 0 && m_db)
+            return int(qBound(qint64(0), m_db->totalChanges() - m_changesBefore, qint64(std::numeric_limits<int>::max())));
         return 0;
+    }
     // A statement that changed nothing (DDL, an update matching no row)
     // reports 0, not the count the last data change left behind.
     if (m_changesBefore >= 0 && m_db && m_db->totalChanges() == m_changesBefore)

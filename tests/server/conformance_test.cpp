@@ -71,6 +71,11 @@ TEST(Conformance, EveryStatementFormReportsTheRowsOfItsOwnStatement)
         ASSERT_EQ(connection->command("execsql2 update R set K=K"), "200 3\r\n");
         EXPECT_EQ(exchange(*connection, c.lines, c.plainLines), c.expected) << c.lines.join(" / ").constData();
     }
+    // A change that returns rows reports the rows it changed; a SELECT none.
+    EXPECT_EQ(connection->command("execsql2 insert into R values ('d'), ('e') returning K"), "200 2\r\n");
+    EXPECT_EQ(exchange(*connection, {"execsql delete from R where K > 'c' returning K"}, 2), "200 OK\r\n2\r\n0\r\n");
+    EXPECT_EQ(connection->command("execsql2 select K from R"), "200 0\r\n");
+    EXPECT_EQ(connection->command("execsql2 update R set K=K"), "200 3\r\n");
 }
 
 TEST(Conformance, SetConfigListEndsAtADotOrAtTheClientsNextCommand)
