@@ -88,7 +88,10 @@ int Session::rowsAffected(QSqlQuery& query) const
 void Session::openResult(QSqlQuery& query)
 {
     try {
-        m_result = ResultSet::read(query, m_context.formatter(), m_context.config().maxResultBytes);
+        m_result = ResultSet::read(query, m_context.formatter(), m_context.config().maxResultBytes, [this] {
+            if (m_statementSlot)
+                m_statementSlot->yieldIfDue();
+        });
     } catch (const Exception& error) {
         log(QStringLiteral("reading the result failed: %1").arg(error.message()));
         throw Failure{512, error.message()};
