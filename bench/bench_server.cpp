@@ -2,10 +2,7 @@
 //  1. 200 connections, each repeating the queue's listing SELECT for its user
 //     against the demo data (as the desktop program sends it: query, rows,
 //     "clear"), for BENCH_SECONDS (default 20) seconds: queries per second
-//     and the 50th/99th percentile latency; once with every statement
-//     running at once (--max-running-statements 0) and once with the
-//     server's default admission (as many at once as there are cores, the
-//     others in arrival order), side by side;
+//     and the 50th/99th percentile latency;
 //  2. the same SELECT run in-process on the same SQLite file by one thread
 //     per core: the server's overhead ratio;
 //     then the 200 connections paced at one query every 100 ms each, each
@@ -41,7 +38,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <random>
-#include <utility>
 #include <thread>
 #include <vector>
 
@@ -74,15 +70,13 @@ QString userOf(int i)
 // The server as a child process on a free loopback port.
 class ServerProcess {
 public:
-    ServerProcess(const QString& dataDir, const QStringList& options)
-        : m_log(m_dir.filePath(QStringLiteral("server.log")))
+    explicit ServerProcess(const QString& dataDir) : m_log(m_dir.filePath(QStringLiteral("server.log")))
     {
         m_process.setStandardErrorFile(m_log);
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.start(QStringLiteral(LYSTRA_VIDAZEVIVU_PATH),
-                        QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--data"),
-                                    dataDir, QStringLiteral("--max-connections"), QStringLiteral("1000")} +
-                            options);
+                        {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--data"), dataDir,
+                         QStringLiteral("--max-connections"), QStringLiteral("1000")});
         if (!m_process.waitForStarted(30000))
             throw Exception(QStringLiteral("cannot start vidazevivu"));
         static const QRegularExpression listening(QStringLiteral("listening on [^ ]*:(\\d+)"));
@@ -398,60 +392,33 @@ int main(int argc, char** argv)
             throw Exception(QStringLiteral("vidazevivu --init-demo failed: ") + QString::fromUtf8(init.readAll()));
         const QString file = QDir(data.path()).filePath(QStringLiteral("LYSTRA.sqlite"));
 
+        ServerProcess server(data.path());
+        const long baseKib = settledResident(server);
+
         std::printf("vidazevivu load: %d connections x listing SELECT for its user, %d s (%d cores)\n",
                     kLoadConnections, seconds, cores);
-        constexpr int kIntervalMs = 100;
-        struct Run {
-            LoadResult load;
-            LoadResult paced;
-            long baseKib = 0;
-        };
-        // Every statement at once first, then the server as configured by
-        // default; the second one stays up for the memory figures.
-        Run all;
-        {
-            ServerProcess unlimited(data.path(), {QStringLiteral("--max-running-statements"), QStringLiteral("0")});
-            all.load = runLoad(unlimited, seconds);
-            all.paced = runLoad(unlimited, std::max(3, seconds / 2), kIntervalMs);
-        }
-        // BENCH_RUNNING=N runs the second server with N statements at once.
-        const QString running = qEnvironmentVariable("BENCH_RUNNING");
-        const int admitted = running.isEmpty() ? cores : running.toInt();
-        ServerProcess server(data.path(), running.isEmpty() ? QStringList()
-                                                            : QStringList{QStringLiteral("--max-running-statements"), running});
-        Run gated;
-        gated.baseKib = settledResident(server);
-        gated.load = runLoad(server, seconds);
+        const LoadResult load = runLoad(server, seconds);
         const LoadResult local = runInProcess(file, cores, std::max(3, seconds / 4));
-        gated.paced = runLoad(server, std::max(3, seconds / 2), kIntervalMs);
-        const LoadResult& load = gated.load;
-        const LoadResult& paced = gated.paced;
-        const long baseKib = gated.baseKib;
-
-        const auto qps = [](const LoadResult& r) { return r.seconds > 0 ? double(r.queries) / r.seconds : 0.0; };
-        const auto row = [&](const QString& name, const LoadResult& r) {
-            std::printf("  %-44s %10.0f %8ld %9.2f %9.2f\n", qPrintable(name), qps(r), r.errors, r.latency.p50,
-                        r.latency.p99);
-        };
-        const double serverQps = qps(load);
-        const double localQps = qps(local);
-        std::printf("  %-44s %10s %8s %9s %9s\n", "", "queries/s", "errors", "p50 ms", "p99 ms");
-        row(QStringLiteral("server, 200 connections, all at once"), all.load);
-        row(QStringLiteral("server, 200 connections, %1 at once%2").arg(admitted).arg(running.isEmpty() ? QStringLiteral(" (default)") : QString()), load);
-        std::printf("  %-44s %10.0f %8ld %9.3f %9.3f\n",
+        constexpr int kIntervalMs = 100;
+        const LoadResult paced = runLoad(server, std::max(3, seconds / 2), kIntervalMs);
+        const double serverQps = double(load.queries) / load.seconds;
+        const double localQps = double(local.queries) / local.seconds;
+        std::printf("  %-34s %10s %8s %9s %9s\n", "", "queries/s", "errors", "p50 ms", "p99 ms");
+        std::printf("  %-34s %10.0f %8ld %9.2f %9.2f\n", "server, 200 connections", serverQps, load.errors,
+                    load.latency.p50, load.latency.p99);
+        std::printf("  %-34s %10.0f %8ld %9.3f %9.3f\n",
                     qPrintable(QStringLiteral("in-process, %1 threads").arg(cores)), localQps, local.errors,
                     local.latency.p50, local.latency.p99);
-        row(QStringLiteral("server, 200 x 1 query / %1 ms, all at once").arg(kIntervalMs), all.paced);
-        row(QStringLiteral("server, 200 x 1 query / %1 ms, %2 at once").arg(kIntervalMs).arg(admitted), paced);
+        std::printf("  %-34s %10.0f %8ld %9.2f %9.2f\n",
+                    qPrintable(QStringLiteral("server, 200 x 1 query / %1 ms").arg(kIntervalMs)),
+                    double(paced.queries) / paced.seconds, paced.errors, paced.latency.p50, paced.latency.p99);
         std::printf("  (back to back, each query queues behind the other connections' ones: mean latency = %d / qps = %.1f ms)\n",
                     kLoadConnections, serverQps > 0 ? 1000.0 * kLoadConnections / serverQps : 0.0);
         std::printf("  server overhead ratio (in-process qps / server qps): %.1f\n", serverQps > 0 ? localQps / serverQps : 0.0);
-        for (const LoadResult* r : {&std::as_const(all.load), &std::as_const(all.paced), &load, &paced}) {
-            if (!r->firstError.isEmpty()) {
-                std::printf("  first error: %s\n", qPrintable(r->firstError));
-                break;
-            }
-        }
+        if (load.firstError.isEmpty() && !paced.firstError.isEmpty())
+            std::printf("  first error: %s\n", qPrintable(paced.firstError));
+        if (!load.firstError.isEmpty())
+            std::printf("  first error: %s\n", qPrintable(load.firstError));
         std::printf("  resident memory: %ld KiB idle server, %ld KiB with %d open connections = %.0f KiB per connection\n",
                     baseKib, load.rssOpenKib, kLoadConnections,
                     double(load.rssOpenKib - baseKib) / kLoadConnections);

@@ -269,12 +269,6 @@ qint64 DatabaseConnection::totalChanges() const
     return handle ? qint64(sqlite3_total_changes64(handle)) : -1;
 }
 
-bool DatabaseConnection::engineInTransaction() const
-{
-    sqlite3* handle = isEmbedded() ? sqliteHandle() : nullptr;
-    return handle && sqlite3_get_autocommit(handle) == 0;
-}
-
 QStringList DatabaseConnection::tableNames() const
 {
     QStringList names = m_db.tables(QSql::Tables);

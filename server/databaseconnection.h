@@ -57,10 +57,6 @@ public:
     // count keeps the last data change's value across other statements);
     // -1 for ODBC sources, whose count is the statement's own.
     qint64 totalChanges() const;
-    // True when the embedded engine is inside a transaction, however it was
-    // started ("tran start", a batch, or a BEGIN sent as SQL); false for ODBC
-    // sources.
-    bool engineInTransaction() const;
 
     // Catalogue requests; names as the database spells them. Unknown tables
     // and indexes give empty lists.

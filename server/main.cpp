@@ -72,10 +72,6 @@ struct Options {
     QCommandLineOption maxConnections{QStringLiteral("max-connections"),
                                       QStringLiteral("Connections served at once (default 1000)."),
                                       QStringLiteral("n")};
-    QCommandLineOption maxRunning{QStringLiteral("max-running-statements"),
-                                  QStringLiteral("Statements on embedded databases run at once, the others wait in "
-                                                 "arrival order (default: the number of cores; 0: no limit)."),
-                                  QStringLiteral("n")};
     QCommandLineOption maxLineLength{QStringLiteral("max-line-length"),
                                      QStringLiteral("Longest command line in bytes (default 1048576)."),
                                      QStringLiteral("bytes")};
@@ -109,14 +105,6 @@ ServerConfig configFrom(const QCommandLineParser& parser, const Options& options
         applyListenAddress(config, parser.value(options.listen));
     if (parser.isSet(options.maxConnections))
         config.maxConnections = int(qMin<qlonglong>(number(parser, options.maxConnections), 100000));
-    if (parser.isSet(options.maxRunning)) {
-        bool ok = false;
-        const int value = parser.value(options.maxRunning).toInt(&ok);
-        if (!ok || value < 0 || value > 10000)
-            throw Exception(QStringLiteral("Invalid value for --%1: %2")
-                                .arg(options.maxRunning.names().first(), parser.value(options.maxRunning)));
-        config.maxRunningStatements = value;
-    }
     if (parser.isSet(options.maxLineLength))
         config.maxLineLength = number(parser, options.maxLineLength);
     if (parser.isSet(options.greeting))
@@ -162,9 +150,9 @@ int main(int argc, char** argv)
         "\n"
         "Database X of \"open X user password\" is the file X.sqlite in the data folder (names\n"
         "without regard to case) or a database named in the configuration file. The file's\n"
-        "sections: [Server] Listen, Data, MaxConnections, MaxRunningStatements, MaxLineLength,\n"
-        "MaxResultBytes, Greeting, CodePage (wire code page, default windows-1252), DateFormat,\n"
-        "TimeFormat, AllowSetConfig; [Users] NAME=password (when present, \"open\" checks them);\n"
+        "sections: [Server] Listen, Data, MaxConnections, MaxLineLength, MaxResultBytes,\n"
+        "Greeting, CodePage (wire code page, default windows-1252), DateFormat, TimeFormat,\n"
+        "AllowSetConfig; [Users] NAME=password (when present, \"open\" checks them);\n"
         "[Databases] NAME=sqlite:PATH | odbc:CONNECTION | odbc-native:CONNECTION;\n"
         "[CustomData] key=value lines of \"sys customdata \" (e.g. DB=ARKIV).\n"
         "Command-line options win over the file. Connections beyond --max-connections get\n"
@@ -172,8 +160,8 @@ int main(int argc, char** argv)
         "transactions are rolled back."));
     parser.addHelpOption();
     const Options options;
-    parser.addOptions({options.listen, options.config, options.data, options.maxConnections, options.maxRunning,
-                       options.maxLineLength, options.greeting, options.initDemo});
+    parser.addOptions({options.listen, options.config, options.data, options.maxConnections, options.maxLineLength,
+                       options.greeting, options.initDemo});
     parser.process(app);
     try {
         const ServerConfig config = configFrom(parser, options);

@@ -152,7 +152,7 @@ std::vector<ColumnReader> describeColumns(const QSqlQuery& query)
 } // namespace
 
 std::unique_ptr<ResultSet> ResultSet::read(QSqlQuery& query, const ValueFormatter& formatter,
-                                           qsizetype maxBytes, const std::function<void()>& between)
+                                           qsizetype maxBytes)
 {
     auto result = std::make_unique<ResultSet>();
     std::vector<ColumnReader> columns = describeColumns(query);
@@ -183,8 +183,6 @@ std::unique_ptr<ResultSet> ResultSet::read(QSqlQuery& query, const ValueFormatte
         }
         writer.endRow();
         result->m_rowEnds.push_back(result->m_rows.size());
-        if (between && result->m_rowEnds.size() % 64 == 0)
-            between();
         if (result->m_rows.size() > maxBytes)
             throw Exception(QStringLiteral("The result set is larger than %1 bytes; narrow the query").arg(maxBytes));
     }

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QList>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -26,10 +25,8 @@ public:
     // Throws lystra::Exception when the backend fails while rows are read, or
     // when the row text would exceed `maxBytes` (the client is told to narrow
     // the query rather than the server running out of memory).
-    // `between` is called now and then between rows (a long read lets
-    // other statements run).
     static std::unique_ptr<ResultSet> read(QSqlQuery& query, const ValueFormatter& formatter,
-                                           qsizetype maxBytes, const std::function<void()>& between = {});
+                                           qsizetype maxBytes);
 
     const QList<ColumnInfo>& columns() const { return m_columns; }
     qsizetype rowCount() const { return qsizetype(m_rowEnds.size()); }

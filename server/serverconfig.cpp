@@ -7,9 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <algorithm>
-#include <thread>
-
 namespace lystra {
 
 namespace {
@@ -24,15 +21,6 @@ qlonglong positiveNumber(const QString& key, const QString& value, qlonglong max
     bool ok = false;
     const qlonglong number = value.toLongLong(&ok);
     if (!ok || number < 1 || number > max)
-        invalid(key, value);
-    return number;
-}
-
-qlonglong countValue(const QString& key, const QString& value, qlonglong max)
-{
-    bool ok = false;
-    const qlonglong number = value.toLongLong(&ok);
-    if (!ok || number < 0 || number > max)
         invalid(key, value);
     return number;
 }
@@ -91,11 +79,6 @@ void applyListenAddress(ServerConfig& config, const QString& text)
     config.listenPort = quint16(number);
 }
 
-int defaultRunningStatements()
-{
-    return std::max(1, int(std::thread::hardware_concurrency()));
-}
-
 void applyIniFile(ServerConfig& config, const IniFile& ini, const QString& baseDir)
 {
     const QString server = QStringLiteral("Server");
@@ -109,8 +92,6 @@ void applyIniFile(ServerConfig& config, const IniFile& ini, const QString& baseD
             config.dataDir = QDir(baseDir).absoluteFilePath(value);
         else if (lower == u"maxconnections")
             config.maxConnections = int(positiveNumber(name, value, 100000));
-        else if (lower == u"maxrunningstatements")
-            config.maxRunningStatements = int(countValue(name, value, 10000));
         else if (lower == u"maxlinelength")
             config.maxLineLength = positiveNumber(name, value, 1ll << 34);
         else if (lower == u"maxresultbytes")
@@ -158,8 +139,6 @@ void validate(const ServerConfig& config)
     HostCodec codec(config.codePage); // throws for an unknown or multi-byte code page
     if (config.maxConnections < 1)
         invalid(QStringLiteral("max-connections"), QString::number(config.maxConnections));
-    if (config.maxRunningStatements < 0)
-        invalid(QStringLiteral("MaxRunningStatements"), QString::number(config.maxRunningStatements));
     if (config.maxLineLength < 1)
         invalid(QStringLiteral("MaxLineLength"), QString::number(config.maxLineLength));
 }

@@ -25,9 +25,6 @@ struct UserAccount {
     QString password;
 };
 
-// The number of processor cores (at least 1).
-int defaultRunningStatements();
-
 // Everything the server is told at start-up, by the configuration file and
 // the command line (which wins). Immutable while the server runs.
 struct ServerConfig {
@@ -35,9 +32,6 @@ struct ServerConfig {
     quint16 listenPort = 8888;
     QString dataDir;                  // embedded databases: NAME.sqlite in here
     int maxConnections = 1000;        // connections beyond this get the "300" greeting
-    // Statements on embedded databases that run at once, the others waiting
-    // in arrival order; 0 lets all of them run. Default: the processor's cores.
-    int maxRunningStatements = defaultRunningStatements();
     qsizetype maxLineLength = 1 << 20;       // longest command or statement line in bytes
     qsizetype maxResultBytes = 256ll << 20;  // row text one result set may hold in memory
     QByteArray greeting = QByteArrayLiteral("200 VIDAZEVIVU 1.8");
@@ -51,9 +45,8 @@ struct ServerConfig {
 };
 
 // Reads the configuration file's sections into `config`:
-//   [Server]     Listen, Data, MaxConnections, MaxRunningStatements,
-//                MaxLineLength, MaxResultBytes, Greeting, CodePage,
-//                DateFormat, TimeFormat, AllowSetConfig
+//   [Server]     Listen, Data, MaxConnections, MaxLineLength, MaxResultBytes,
+//                Greeting, CodePage, DateFormat, TimeFormat, AllowSetConfig
 //   [Users]      NAME=password
 //   [Databases]  NAME=sqlite:PATH | odbc:CONNECTION | odbc-native:CONNECTION
 //                (a value without prefix is an ODBC connection string)

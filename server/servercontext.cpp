@@ -33,7 +33,6 @@ ServerContext::ServerContext(ServerConfig config)
       m_codec(m_config.codePage),
       m_formatter(m_codec, wireFormats(m_config)),
       m_catalog(m_config),
-      m_statementGate(m_config.maxRunningStatements),
       m_customData(m_config.customData)
 {
 }

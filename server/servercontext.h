@@ -2,7 +2,6 @@
 
 #include "server/databasecatalog.h"
 #include "server/serverconfig.h"
-#include "server/statementgate.h"
 #include "server/valueformatter.h"
 
 #include "platform/hostcodec.h"
@@ -26,8 +25,6 @@ public:
     const HostCodec& codec() const { return m_codec; }
     const ValueFormatter& formatter() const { return m_formatter; }
     const DatabaseCatalog& catalog() const { return m_catalog; }
-    // Admits statements on embedded databases in arrival order.
-    StatementGate& statementGate() const { return m_statementGate; }
 
     // True when users are configured and `user` / `password` is not one of
     // them; user names match without regard to case, passwords exactly.
@@ -46,7 +43,6 @@ private:
     HostCodec m_codec;
     ValueFormatter m_formatter;
     DatabaseCatalog m_catalog;
-    mutable StatementGate m_statementGate;
     mutable std::mutex m_customMutex;
     QStringList m_customData;
 };

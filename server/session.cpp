@@ -70,19 +70,6 @@ void Session::handle(const QByteArray& line)
 {
     const Command command = parseCommand(line);
     try {
-        // Statements on an embedded database run in arrival order, a few at
-        // a time (the engine's work is all on this machine's cores). Those
-        // of an open transaction go straight on: they hold the database's
-        // locks, and others may be waiting for them.
-        const bool statement = command.kind == CommandKind::Sql || command.kind == CommandKind::ExecSql ||
-                               command.kind == CommandKind::ExecSql2 || command.kind == CommandKind::Prep ||
-                               command.kind == CommandKind::Exec;
-        if (statement && m_db && m_db->isEmbedded() && !m_db->inTransaction() && !m_db->engineInTransaction())
-            m_statementSlot.emplace(m_context.statementGate());
-        const struct Release {
-            std::optional<StatementGate::Slot>& slot;
-            ~Release() { slot.reset(); }
-        } release{m_statementSlot};
         dispatch(command);
     } catch (const Failure& failure) {
         replyLines(failure.code, failure.message);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "server/command.h"
-#include "server/statementgate.h"
 
 #include <QByteArray>
 #include <QSqlQuery>
@@ -98,8 +97,6 @@ private:
     // A line read while taking the lines of "sys setconfig" that turned out
     // to be the next command.
     std::optional<QByteArray> m_pendingLine;
-    // The admission of the statement being run, when it needed one.
-    std::optional<StatementGate::Slot> m_statementSlot;
     // The embedded database's change count before the last statement ran.
     mutable qint64 m_changesBefore = -1;
 };

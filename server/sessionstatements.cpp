@@ -88,10 +88,7 @@ int Session::rowsAffected(QSqlQuery& query) const
 void Session::openResult(QSqlQuery& query)
 {
     try {
-        m_result = ResultSet::read(query, m_context.formatter(), m_context.config().maxResultBytes, [this] {
-            if (m_statementSlot)
-                m_statementSlot->yieldIfDue();
-        });
+        m_result = ResultSet::read(query, m_context.formatter(), m_context.config().maxResultBytes);
     } catch (const Exception& error) {
         log(QStringLiteral("reading the result failed: %1").arg(error.message()));
         throw Failure{512, error.message()};

@@ -4,7 +4,6 @@
 #include "rawconnection.h"
 #include "vidazevivuprocess.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -105,36 +104,4 @@ TEST(Conformance, SetConfigListEndsAtADotOrAtTheClientsNextCommand)
     connection->sendLine("Y=2");
     connection->sendLine(".");
     EXPECT_EQ(customData(), (QList<QByteArray>{"DB=NYTT\r\n", "X=1\r\n", "Y=2\r\n", ".\r\n"}));
-}
-
-TEST(Conformance, ATransactionIsNotHeldUpBehindStatementsWaitingForItsLocks)
-{
-    // One statement at a time: the second connection's write takes the one
-    // place and waits for the lock the first connection's transaction holds.
-    // The transaction's own statements must still run, or both would wait
-    // until the lock wait gives up.
-    struct Case {
-        QByteArray start;
-        QByteArray commit;
-    };
-    const Case cases[] = {
-        {"tran start", "tran commit"},
-        {"execsql2 begin immediate", "execsql2 commit"},
-    };
-    for (const Case& c : cases) {
-        auto server = scratchServer("[Server]\nMaxRunningStatements=1\n");
-        auto first = openScratch(*server);
-        auto second = openScratch(*server);
-        ASSERT_EQ(first->command("execsql2 create table W (K integer)"), "200 0\r\n");
-        ASSERT_TRUE(first->command(c.start).startsWith("200"));
-        ASSERT_EQ(first->command("execsql2 insert into W values (1)"), "200 1\r\n");
-        second->sendLine("execsql2 insert into W values (2)");
-        QElapsedTimer timer;
-        timer.start();
-        EXPECT_EQ(first->command("execsql2 insert into W values (3)"), "200 1\r\n") << c.start.constData();
-        EXPECT_TRUE(first->command(c.commit).startsWith("200")) << c.commit.constData();
-        EXPECT_LT(timer.elapsed(), 2500) << c.start.constData();
-        EXPECT_EQ(second->reply(), "200 1\r\n") << c.start.constData();
-        EXPECT_EQ(first->command("execsql2 delete from W"), "200 3\r\n");
-    }
 }
