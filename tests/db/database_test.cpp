@@ -1,3 +1,4 @@
+#include "errormessage.h"
 #include "fakedriver.h"
 
 #include "db/edatabaseerror.h"
@@ -9,15 +10,7 @@
 namespace lystra::test {
 namespace {
 
-QString messageOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& error) {
-        return error.message();
-    }
-    return QStringLiteral("(no error)");
-}
+using lystra::testsupport::messageOf;
 
 TEST(DatabaseNames, ComponentNameBecomesTheDatabaseName)
 {

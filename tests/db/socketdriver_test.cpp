@@ -1,6 +1,7 @@
 // The database layer against the real gateway server: connections are
 // counted on the server's side, from the lines it logs per connection.
 
+#include "errormessage.h"
 #include "vidazevivuprocess.h"
 
 #include "db/edatabaseerror.h"
@@ -51,15 +52,7 @@ int waitForConnections(const VidazevivuProcess& server, int expected)
     return count;
 }
 
-QString messageOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& error) {
-        return error.message();
-    }
-    return QStringLiteral("(no error)");
-}
+using lystra::testsupport::messageOf;
 
 class SocketDriverTest : public testing::Test {
 protected:

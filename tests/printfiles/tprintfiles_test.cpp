@@ -2,6 +2,7 @@
 // the queue asks the server (seen through the database's SQL trace) and what
 // it makes of the answers.
 
+#include "errormessage.h"
 #include "vidazevivuprocess.h"
 
 #include "db/tcsdatabase.h"
@@ -32,15 +33,7 @@ namespace {
 
 const char* const kConfig = "[CustomData]\nDB=ARKIV\nOTHER=1\n";
 
-QString messageOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& error) {
-        return error.message();
-    }
-    return QStringLiteral("(no error)");
-}
+using lystra::testsupport::messageOf;
 
 // A connected host database with its statements recorded, and a queue on it.
 class Host {
