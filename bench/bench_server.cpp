@@ -2,7 +2,9 @@
 //  1. 200 connections, each repeating the queue's listing SELECT for its user
 //     against the demo data (as the desktop program sends it: query, rows,
 //     "clear"), for BENCH_SECONDS (default 20) seconds: queries per second
-//     and the 50th/99th percentile latency;
+//     and the 50th/99th percentile latency. All 200 are driven by one
+//     event-driven thread, so that the latency is the server's and not the
+//     scheduling of 200 client threads on the same cores;
 //  2. the same SELECT run in-process on the same SQLite file by one thread
 //     per core: the server's overhead ratio;
 //     then the 200 connections paced at one query every 100 ms each, each
@@ -14,7 +16,7 @@
 //
 //   bench_server [seconds]     (or BENCH_SECONDS=N)
 
-#include "odbc/todbcclient.h"
+#include "odbc/odbcprotocol.h"
 #include "server/demoreports.h"
 
 #include "platform/exception.h"
@@ -24,6 +26,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -33,10 +36,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <barrier>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
 #include <random>
 #include <thread>
 #include <vector>
@@ -44,6 +49,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <arpa/inet.h>
+#include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -157,96 +163,475 @@ struct LoadResult {
     double seconds = 0;
     Percentiles latency;
     long rssOpenKib = 0;
+    double clientCpuSeconds = 0; // CPU time of the load generator itself during the run
     QString firstError;
 };
 
-// Every connection repeats the SELECT back to back (`intervalMs` 0), or
-// starts one every `intervalMs` milliseconds (a paced load below saturation:
-// its latency is the server's response time rather than the queue length).
+// One protocol connection of the load generator: a non-blocking socket and
+// where it stands in the exchange the desktop program has for a listing:
+//   greeting line; "open LYSTRA <user> x" -> 200;
+//   then per query: "sql <statement>" -> 200 with the field definitions
+//   ("OK" announces them as a block fetched by "info "), "get 200" -> 200
+//   and a block of rows, repeated until 522 or an empty block, "clear".
+// A query is timed from its first byte sent to the end of its last reply.
+class LoadConnection {
+public:
+    enum class State {
+        Connecting,
+        Greeting,
+        Opening,
+        Ready, // opened, no query in flight
+        Statement,
+        Info,
+        InfoBlock,
+        Rows,
+        RowBlock,
+        Clearing,
+        Dead,
+    };
+
+    LoadConnection(int epoll, const QString& user) : m_epoll(epoll), m_user(user.toLatin1())
+    {
+        m_sqlLine = QByteArray("sql " + odbc::flattenStatement(listingSql(user)) + "\r\n");
+    }
+    ~LoadConnection()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    LoadConnection(const LoadConnection&) = delete;
+    LoadConnection& operator=(const LoadConnection&) = delete;
+
+    State state() const noexcept { return m_state; }
+    int fd() const noexcept { return m_fd; }
+    const QString& error() const noexcept { return m_error; }
+    Clock::time_point due() const noexcept { return m_due; }
+    void setDue(Clock::time_point due) noexcept { m_due = due; }
+
+    // Starts a non-blocking connect to the loopback port; false (with
+    // error()) when the socket cannot even be made.
+    bool connectTo(quint16 port)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (m_fd < 0)
+            return fail(QStringLiteral("socket: ") + QString::fromLocal8Bit(std::strerror(errno)));
+        // Nagle off, as the desktop program's socket has it.
+        const int one = 1;
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && errno != EINPROGRESS)
+            return fail(QStringLiteral("connect: ") + QString::fromLocal8Bit(std::strerror(errno)));
+        m_state = State::Connecting;
+        epoll_event event{};
+        event.events = EPOLLOUT;
+        event.data.ptr = this;
+        if (::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_fd, &event) != 0)
+            return fail(QStringLiteral("epoll_ctl: ") + QString::fromLocal8Bit(std::strerror(errno)));
+        m_watchingOutput = true;
+        return true;
+    }
+
+    // Sends the query's statement; only in Ready.
+    void startQuery(Clock::time_point now)
+    {
+        m_started = now;
+        m_rows = 0;
+        send(m_sqlLine);
+        m_state = State::Statement;
+    }
+
+    // Handles readiness reported by epoll. Answers the latency in ms when a
+    // query completed during this call (at most one can: the next one is
+    // only started by the caller), else a negative value.
+    float onEvent(std::uint32_t events)
+    {
+        if (m_state == State::Connecting) {
+            int error = 0;
+            socklen_t size = sizeof error;
+            ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &size);
+            if (error != 0) {
+                fail(QStringLiteral("connect: ") + QString::fromLocal8Bit(std::strerror(error)));
+                return -1;
+            }
+            m_state = State::Greeting;
+        }
+        if ((events & EPOLLOUT) && !flush())
+            return -1;
+        if (events & (EPOLLIN | EPOLLHUP | EPOLLERR)) {
+            if (!receive())
+                return -1;
+            return process();
+        }
+        watch();
+        return -1;
+    }
+
+private:
+    bool fail(const QString& error)
+    {
+        if (m_error.isEmpty())
+            m_error = error;
+        m_state = State::Dead;
+        if (m_fd >= 0) {
+            ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, m_fd, nullptr);
+            ::close(m_fd);
+            m_fd = -1;
+        }
+        return false;
+    }
+
+    QByteArrayView pending() const noexcept { return QByteArrayView(m_in).sliced(m_inPos); }
+
+    void send(QByteArrayView bytes)
+    {
+        m_out.append(bytes);
+        flush();
+    }
+
+    // Writes what the socket takes now; the rest waits for EPOLLOUT.
+    bool flush()
+    {
+        while (m_outPos < m_out.size() && m_state != State::Connecting) {
+            const ssize_t n = ::send(m_fd, m_out.constData() + m_outPos, size_t(m_out.size() - m_outPos), MSG_NOSIGNAL);
+            if (n > 0) {
+                m_outPos += n;
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                break;
+            } else {
+                return fail(QStringLiteral("send: ") + QString::fromLocal8Bit(std::strerror(errno)));
+            }
+        }
+        if (m_outPos == m_out.size()) {
+            m_out.clear();
+            m_outPos = 0;
+        }
+        watch();
+        return m_state != State::Dead;
+    }
+
+    // Input is always watched; output only while bytes wait to be written.
+    void watch()
+    {
+        if (m_state == State::Dead)
+            return;
+        const bool wantOutput = m_state == State::Connecting || m_outPos < m_out.size();
+        if (wantOutput == m_watchingOutput)
+            return;
+        epoll_event event{};
+        event.events = EPOLLIN | (wantOutput ? EPOLLOUT : 0u);
+        event.data.ptr = this;
+        ::epoll_ctl(m_epoll, EPOLL_CTL_MOD, m_fd, &event);
+        m_watchingOutput = wantOutput;
+    }
+
+    bool receive()
+    {
+        if (m_inPos > 0 && m_inPos >= m_in.size() / 2) {
+            m_in.remove(0, m_inPos);
+            m_inPos = 0;
+        }
+        for (;;) {
+            const qsizetype old = m_in.size();
+            constexpr qsizetype kChunk = 64 * 1024;
+            m_in.resize(old + kChunk);
+            const ssize_t n = ::recv(m_fd, m_in.data() + old, size_t(kChunk), 0);
+            m_in.resize(old + std::max<qsizetype>(n, 0));
+            if (n > 0) {
+                if (n < kChunk)
+                    return true;
+                continue;
+            }
+            if (n == 0)
+                return fail(QStringLiteral("connection closed by the server (%1)").arg(stateName()));
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                return true;
+            return fail(QStringLiteral("recv: ") + QString::fromLocal8Bit(std::strerror(errno)));
+        }
+    }
+
+    QString stateName() const
+    {
+        static const char* const names[] = {"connecting", "greeting", "open", "ready", "sql", "info",
+                                            "info block", "get", "row block", "clear", "dead"};
+        return QString::fromLatin1(names[int(m_state)]);
+    }
+
+    // A reply whose code is not the expected one ends the connection: what
+    // follows it on the stream is not known here.
+    bool expect(const odbc::Reply& reply, std::initializer_list<int> codes)
+    {
+        if (std::find(codes.begin(), codes.end(), reply.numericCode) != codes.end())
+            return true;
+        return fail(QStringLiteral("%1 for %2: %3")
+                        .arg(stateName(), QString::fromLatin1(m_user),
+                             QString::fromLatin1(QByteArray(reply.code + ' ' + reply.replyString()).trimmed())));
+    }
+
+    // Takes a block (4-byte length and payload) when it is complete.
+    std::optional<QByteArrayView> takeBlock()
+    {
+        const std::optional<std::uint32_t> length = odbc::parseBlockLength(pending());
+        if (!length || pending().size() < odbc::kBlockHeaderSize + qsizetype(*length))
+            return std::nullopt;
+        const QByteArrayView block = pending().sliced(odbc::kBlockHeaderSize, qsizetype(*length));
+        m_inPos += odbc::kBlockHeaderSize + qsizetype(*length);
+        return block;
+    }
+
+    std::optional<odbc::Reply> takeReply()
+    {
+        odbc::ReplyParse parse = odbc::parseReply(pending());
+        if (parse.status != odbc::ParseStatus::Complete)
+            return std::nullopt;
+        m_inPos += parse.consumed;
+        return std::move(parse.reply);
+    }
+
+    // Advances through every complete answer in the input.
+    float process()
+    {
+        float latency = -1;
+        for (;;) {
+            switch (m_state) {
+            case State::Greeting: {
+                const odbc::LineParse line = odbc::parseLine(pending());
+                if (line.status != odbc::ParseStatus::Complete)
+                    return latency;
+                const QByteArray greeting = line.line.toByteArray();
+                m_inPos += line.consumed;
+                if (!greeting.startsWith("200")) {
+                    fail(QStringLiteral("greeting: ") + QString::fromLatin1(greeting));
+                    return latency;
+                }
+                send(QByteArray("open LYSTRA " + m_user + " x\r\n"));
+                m_state = State::Opening;
+                break;
+            }
+            case State::Opening: {
+                const auto reply = takeReply();
+                if (!reply)
+                    return latency;
+                if (!expect(*reply, {200}))
+                    return latency;
+                m_state = State::Ready;
+                break;
+            }
+            case State::Statement: {
+                const auto reply = takeReply();
+                if (!reply)
+                    return latency;
+                if (!expect(*reply, {200}))
+                    return latency;
+                if (reply->replyString() == "OK\r\n") {
+                    send("info \r\n");
+                    m_state = State::Info;
+                } else {
+                    send("get 200\r\n");
+                    m_state = State::Rows;
+                }
+                break;
+            }
+            case State::Info: {
+                const auto reply = takeReply();
+                if (!reply)
+                    return latency;
+                if (!expect(*reply, {200}))
+                    return latency;
+                m_state = State::InfoBlock;
+                break;
+            }
+            case State::InfoBlock: {
+                if (!takeBlock())
+                    return latency;
+                send("get 200\r\n");
+                m_state = State::Rows;
+                break;
+            }
+            case State::Rows: {
+                const auto reply = takeReply();
+                if (!reply)
+                    return latency;
+                if (!expect(*reply, {200, 522}))
+                    return latency;
+                if (reply->numericCode == 522) {
+                    send("clear\r\n");
+                    m_state = State::Clearing;
+                } else {
+                    m_state = State::RowBlock;
+                }
+                break;
+            }
+            case State::RowBlock: {
+                const auto block = takeBlock();
+                if (!block)
+                    return latency;
+                if (block->isEmpty()) {
+                    send("clear\r\n");
+                    m_state = State::Clearing;
+                    break;
+                }
+                for (qsizetype pos = 0; pos < block->size(); pos = odbc::nextRow(*block, pos).next)
+                    ++m_rows;
+                send("get 200\r\n");
+                m_state = State::Rows;
+                break;
+            }
+            case State::Clearing: {
+                if (!takeReply())
+                    return latency;
+                m_state = State::Ready;
+                if (m_rows == 0) {
+                    fail(QStringLiteral("no rows for ") + QString::fromLatin1(m_user));
+                    return latency;
+                }
+                latency = std::chrono::duration<float, std::milli>(Clock::now() - m_started).count();
+                break;
+            }
+            case State::Ready:
+                // Nothing is expected before the next query: bytes here are
+                // a fault of the server.
+                if (!pending().isEmpty())
+                    fail(QStringLiteral("unexpected bytes while idle for ") + QString::fromLatin1(m_user));
+                return latency;
+            case State::Connecting:
+            case State::Dead:
+                return latency;
+            }
+            if (m_state == State::Dead)
+                return latency;
+        }
+    }
+
+    int m_epoll;
+    int m_fd = -1;
+    QByteArray m_user;
+    QByteArray m_sqlLine;
+    State m_state = State::Dead;
+    QString m_error;
+    QByteArray m_in;
+    qsizetype m_inPos = 0;
+    QByteArray m_out;
+    qsizetype m_outPos = 0;
+    bool m_watchingOutput = false;
+    Clock::time_point m_started;
+    Clock::time_point m_due;
+    long m_rows = 0;
+};
+
+double cpuSecondsOfThisProcess()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// 200 connections driven by this one thread through epoll. Every connection
+// repeats the SELECT back to back (`intervalMs` 0), or starts one every
+// `intervalMs` milliseconds (a paced load below saturation: its latency is
+// the server's response time rather than the queue length).
 LoadResult runLoad(const ServerProcess& server, int seconds, int intervalMs = 0)
 {
     LoadResult result;
-    std::vector<std::vector<float>> latencies(kLoadConnections);
-    std::atomic<long> errors{0};
-    std::atomic<long> connected{0};
-    std::mutex errorMutex;
-    std::barrier ready(kLoadConnections + 1);
-    std::barrier go(kLoadConnections + 1);
-    std::atomic<bool> stop{false};
-    const quint16 port = server.port();
+    const int epoll = ::epoll_create1(EPOLL_CLOEXEC);
+    if (epoll < 0)
+        throw Exception(QStringLiteral("epoll_create1 failed"));
+    const auto closeEpoll = qScopeGuard([epoll] { ::close(epoll); });
 
-    std::vector<std::thread> threads;
+    std::vector<std::unique_ptr<LoadConnection>> connections;
     for (int i = 0; i < kLoadConnections; ++i) {
-        threads.emplace_back([&, i] {
-            std::unique_ptr<TODBCClient> client;
-            const QString user = userOf(i);
-            const QByteArray sql = listingSql(user);
-            try {
-                client = std::make_unique<TODBCClient>(QStringLiteral("127.0.0.1"), 10000, port);
-                client->OpenDatabase("LYSTRA", user.toLatin1(), "x");
-                ++connected;
-            } catch (const std::exception& error) {
-                ++errors;
-                const std::lock_guard lock(errorMutex);
-                if (result.firstError.isEmpty())
-                    result.firstError = QString::fromUtf8(error.what());
-            }
-            ready.arrive_and_wait();
-            go.arrive_and_wait();
-            if (!client)
-                return;
-            std::vector<float>& mine = latencies[size_t(i)];
-            mine.reserve(20000);
-            // Paced clients start at a random point of the interval each (a
-            // fixed seed per client: the same phases on every run), so that
-            // their queries arrive independently rather than in step.
-            std::mt19937 random(std::uint32_t(1000 + i));
-            std::uniform_int_distribution<long> phase(0, std::max(0L, intervalMs * 1000L - 1));
-            auto next = Clock::now() + std::chrono::microseconds(intervalMs > 0 ? phase(random) : 0);
-            while (!stop.load(std::memory_order_relaxed)) {
-                if (intervalMs > 0) {
-                    std::this_thread::sleep_until(next);
-                    next += std::chrono::milliseconds(intervalMs);
-                }
-                const auto start = Clock::now();
-                try {
-                    client->ExecuteQuery(sql);
-                    int rows = 0;
-                    while (!client->EndOfData()) {
-                        ++rows;
-                        client->NextRow();
-                    }
-                    client->ClearCursor();
-                    if (rows == 0)
-                        throw Exception(QStringLiteral("no rows for ") + user);
-                } catch (const std::exception& error) {
-                    ++errors;
-                    const std::lock_guard lock(errorMutex);
-                    if (result.firstError.isEmpty())
-                        result.firstError = QString::fromUtf8(error.what());
-                    continue;
-                }
-                mine.push_back(std::chrono::duration<float, std::milli>(Clock::now() - start).count());
-            }
-        });
+        connections.push_back(std::make_unique<LoadConnection>(epoll, userOf(i)));
+        connections.back()->connectTo(server.port());
     }
-    ready.arrive_and_wait();
+
+    std::vector<float> latencies;
+    latencies.reserve(size_t(kLoadConnections) * 2000);
+    std::vector<epoll_event> events(kLoadConnections);
+    // One pass of the event loop: waits at most `timeout` (or until the
+    // earliest due paced query) and handles what became ready.
+    const auto poll = [&](Clock::time_point until) {
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+        const int n = ::epoll_wait(epoll, events.data(), int(events.size()), int(std::clamp<long long>(wait, 0, 1000)));
+        for (int e = 0; e < n; ++e) {
+            auto* connection = static_cast<LoadConnection*>(events[size_t(e)].data.ptr);
+            const float latency = connection->onEvent(events[size_t(e)].events);
+            if (latency >= 0)
+                latencies.push_back(latency);
+        }
+    };
+    const auto count = [&](LoadConnection::State state) {
+        return std::count_if(connections.begin(), connections.end(),
+                             [state](const auto& c) { return c->state() == state; });
+    };
+    const auto busy = [&] {
+        return std::count_if(connections.begin(), connections.end(), [](const auto& c) {
+            return c->state() != LoadConnection::State::Ready && c->state() != LoadConnection::State::Dead;
+        });
+    };
+
+    // Every connection greeted and opened.
+    const auto openDeadline = Clock::now() + std::chrono::seconds(60);
+    while (busy() > 0 && Clock::now() < openDeadline)
+        poll(openDeadline);
+    const long connected = count(LoadConnection::State::Ready);
     // Every connection is open and idle now: the server's memory for them.
     result.rssOpenKib = settledResident(server);
+
+    const double cpuBefore = cpuSecondsOfThisProcess();
     const auto start = Clock::now();
-    go.arrive_and_wait();
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    stop = true;
-    for (std::thread& thread : threads)
-        thread.join();
-    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    std::vector<float> all;
-    for (auto& mine : latencies) {
-        result.queries += long(mine.size());
-        all.insert(all.end(), mine.begin(), mine.end());
+    const auto stopAt = start + std::chrono::seconds(seconds);
+    // Paced clients start at a random point of the interval each (a fixed
+    // seed: the same phases on every run), so that their queries arrive
+    // independently rather than in step.
+    std::mt19937 random(1000);
+    std::uniform_int_distribution<long> phase(0, std::max(0L, intervalMs * 1000L - 1));
+    for (auto& connection : connections)
+        connection->setDue(start + std::chrono::microseconds(intervalMs > 0 ? phase(random) : 0));
+
+    for (;;) {
+        const auto now = Clock::now();
+        const bool running = now < stopAt;
+        // Starts the queries that are due; tracks the next one to come.
+        Clock::time_point next = running ? stopAt : now + std::chrono::seconds(1);
+        for (auto& connection : connections) {
+            if (connection->state() != LoadConnection::State::Ready || !running)
+                continue;
+            if (connection->due() <= now) {
+                connection->startQuery(now);
+                if (intervalMs > 0)
+                    connection->setDue(connection->due() + std::chrono::milliseconds(intervalMs));
+            }
+            if (intervalMs > 0)
+                next = std::min(next, connection->due());
+        }
+        if (!running && busy() == 0)
+            break;
+        // Queries still in flight at the end get a grace time, then count as errors.
+        if (!running && now > stopAt + std::chrono::seconds(30))
+            break;
+        poll(next);
     }
-    result.errors = errors;
-    result.latency = percentiles(all);
+    result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    result.clientCpuSeconds = cpuSecondsOfThisProcess() - cpuBefore;
+
+    result.queries = long(latencies.size());
+    result.latency = percentiles(latencies);
+    for (const auto& connection : connections) {
+        if (connection->state() != LoadConnection::State::Ready) {
+            ++result.errors;
+            const QString error = connection->error().isEmpty() ? QStringLiteral("no reply within 30 s after the end")
+                                                                 : connection->error();
+            if (result.firstError.isEmpty())
+                result.firstError = error;
+        }
+    }
     if (connected != kLoadConnections && result.firstError.isEmpty())
         result.firstError = QStringLiteral("not every client connected");
     return result;
@@ -414,6 +799,8 @@ int main(int argc, char** argv)
                     double(paced.queries) / paced.seconds, paced.errors, paced.latency.p50, paced.latency.p99);
         std::printf("  (back to back, each query queues behind the other connections' ones: mean latency = %d / qps = %.1f ms)\n",
                     kLoadConnections, serverQps > 0 ? 1000.0 * kLoadConnections / serverQps : 0.0);
+        std::printf("  load generator: one thread, %.0f%% / %.0f%% of a core (back to back / paced)\n",
+                    100.0 * load.clientCpuSeconds / load.seconds, 100.0 * paced.clientCpuSeconds / paced.seconds);
         std::printf("  server overhead ratio (in-process qps / server qps): %.1f\n", serverQps > 0 ? localQps / serverQps : 0.0);
         if (load.firstError.isEmpty() && !paced.firstError.isEmpty())
             std::printf("  first error: %s\n", qPrintable(paced.firstError));
