@@ -164,6 +164,8 @@ struct LoadResult {
     Percentiles latency;
     long rssOpenKib = 0;
     double clientCpuSeconds = 0; // CPU time of the load generator itself during the run
+    long fewestPerConnection = 0; // queries of the least and the most served connection:
+    long mostPerConnection = 0;   // how evenly the server shares itself out
     QString firstError;
 };
 
@@ -206,6 +208,7 @@ public:
     int fd() const noexcept { return m_fd; }
     const QString& error() const noexcept { return m_error; }
     Clock::time_point due() const noexcept { return m_due; }
+    long completed() const noexcept { return m_completed; }
     void setDue(Clock::time_point due) noexcept { m_due = due; }
 
     // Starts a non-blocking connect to the loopback port; false (with
@@ -492,6 +495,7 @@ private:
                     return latency;
                 }
                 latency = std::chrono::duration<float, std::milli>(Clock::now() - m_started).count();
+                ++m_completed;
                 break;
             }
             case State::Ready:
@@ -523,6 +527,7 @@ private:
     Clock::time_point m_started;
     Clock::time_point m_due;
     long m_rows = 0;
+    long m_completed = 0;
 };
 
 double cpuSecondsOfThisProcess()
@@ -622,6 +627,10 @@ LoadResult runLoad(const ServerProcess& server, int seconds, int intervalMs = 0)
     result.clientCpuSeconds = cpuSecondsOfThisProcess() - cpuBefore;
 
     result.queries = long(latencies.size());
+    const auto [fewest, most] = std::minmax_element(
+        connections.begin(), connections.end(), [](const auto& a, const auto& b) { return a->completed() < b->completed(); });
+    result.fewestPerConnection = (*fewest)->completed();
+    result.mostPerConnection = (*most)->completed();
     result.latency = percentiles(latencies);
     for (const auto& connection : connections) {
         if (connection->state() != LoadConnection::State::Ready) {
@@ -799,6 +808,8 @@ int main(int argc, char** argv)
                     double(paced.queries) / paced.seconds, paced.errors, paced.latency.p50, paced.latency.p99);
         std::printf("  (back to back, each query queues behind the other connections' ones: mean latency = %d / qps = %.1f ms)\n",
                     kLoadConnections, serverQps > 0 ? 1000.0 * kLoadConnections / serverQps : 0.0);
+        std::printf("  queries per connection, back to back: fewest %ld, most %ld (mean %.0f)\n",
+                    load.fewestPerConnection, load.mostPerConnection, double(load.queries) / kLoadConnections);
         std::printf("  load generator: one thread, %.0f%% / %.0f%% of a core (back to back / paced)\n",
                     100.0 * load.clientCpuSeconds / load.seconds, 100.0 * paced.clientCpuSeconds / paced.seconds);
         std::printf("  server overhead ratio (in-process qps / server qps): %.1f\n", serverQps > 0 ? localQps / serverQps : 0.0);
