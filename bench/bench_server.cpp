@@ -211,6 +211,9 @@ public:
     long completed() const noexcept { return m_completed; }
     void setDue(Clock::time_point due) noexcept { m_due = due; }
 
+    // Closes the connection, keeping the first error it met.
+    void abandon(const QString& error) { fail(error); }
+
     // Starts a non-blocking connect to the loopback port; false (with
     // error()) when the socket cannot even be made.
     bool connectTo(quint16 port)
@@ -559,8 +562,8 @@ LoadResult runLoad(const ServerProcess& server, int seconds, int intervalMs = 0)
     std::vector<float> latencies;
     latencies.reserve(size_t(kLoadConnections) * 2000);
     std::vector<epoll_event> events(kLoadConnections);
-    // One pass of the event loop: waits at most `timeout` (or until the
-    // earliest due paced query) and handles what became ready.
+    // One pass of the event loop: waits until `until` at the latest (and
+    // at most 1 s) for readiness and handles what became ready.
     const auto poll = [&](Clock::time_point until) {
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
         const int n = ::epoll_wait(epoll, events.data(), int(events.size()), int(std::clamp<long long>(wait, 0, 1000)));
@@ -585,6 +588,10 @@ LoadResult runLoad(const ServerProcess& server, int seconds, int intervalMs = 0)
     const auto openDeadline = Clock::now() + std::chrono::seconds(60);
     while (busy() > 0 && Clock::now() < openDeadline)
         poll(openDeadline);
+    for (auto& connection : connections) {
+        if (connection->state() != LoadConnection::State::Ready)
+            connection->abandon(QStringLiteral("not opened within 60 s"));
+    }
     const long connected = count(LoadConnection::State::Ready);
     // Every connection is open and idle now: the server's memory for them.
     result.rssOpenKib = settledResident(server);
