@@ -166,6 +166,9 @@ struct LoadResult {
     double clientCpuSeconds = 0; // CPU time of the load generator itself during the run
     long fewestPerConnection = 0; // queries of the least and the most served connection:
     long mostPerConnection = 0;   // how evenly the server shares itself out
+    // How late the generator started due queries of paced connections that
+    // were waiting: its own scheduling delay, which the latency cannot show.
+    Percentiles startDelay;
     QString firstError;
 };
 
@@ -209,6 +212,7 @@ public:
     const QString& error() const noexcept { return m_error; }
     Clock::time_point due() const noexcept { return m_due; }
     long completed() const noexcept { return m_completed; }
+    Clock::time_point finished() const noexcept { return m_finished; }
     void setDue(Clock::time_point due) noexcept { m_due = due; }
 
     // Closes the connection, keeping the first error it met.
@@ -497,7 +501,8 @@ private:
                     fail(QStringLiteral("no rows for ") + QString::fromLatin1(m_user));
                     return latency;
                 }
-                latency = std::chrono::duration<float, std::milli>(Clock::now() - m_started).count();
+                m_finished = Clock::now();
+                latency = std::chrono::duration<float, std::milli>(m_finished - m_started).count();
                 ++m_completed;
                 break;
             }
@@ -529,6 +534,7 @@ private:
     bool m_watchingOutput = false;
     Clock::time_point m_started;
     Clock::time_point m_due;
+    Clock::time_point m_finished;
     long m_rows = 0;
     long m_completed = 0;
 };
@@ -561,6 +567,7 @@ LoadResult runLoad(const ServerProcess& server, int seconds, int intervalMs = 0)
 
     std::vector<float> latencies;
     latencies.reserve(size_t(kLoadConnections) * 2000);
+    std::vector<float> startDelays;
     std::vector<epoll_event> events(kLoadConnections);
     // One pass of the event loop: waits until `until` at the latest (and
     // at most 1 s) for readiness and handles what became ready.
@@ -616,6 +623,10 @@ LoadResult runLoad(const ServerProcess& server, int seconds, int intervalMs = 0)
             if (connection->state() != LoadConnection::State::Ready || !running)
                 continue;
             if (connection->due() <= now) {
+                if (intervalMs > 0)
+                    startDelays.push_back(std::chrono::duration<float, std::milli>(
+                                              now - std::max(connection->due(), connection->finished()))
+                                              .count());
                 connection->startQuery(now);
                 if (intervalMs > 0)
                     connection->setDue(connection->due() + std::chrono::milliseconds(intervalMs));
@@ -639,6 +650,7 @@ LoadResult runLoad(const ServerProcess& server, int seconds, int intervalMs = 0)
     result.fewestPerConnection = (*fewest)->completed();
     result.mostPerConnection = (*most)->completed();
     result.latency = percentiles(latencies);
+    result.startDelay = percentiles(startDelays);
     for (const auto& connection : connections) {
         if (connection->state() != LoadConnection::State::Ready) {
             ++result.errors;
@@ -817,8 +829,10 @@ int main(int argc, char** argv)
                     kLoadConnections, serverQps > 0 ? 1000.0 * kLoadConnections / serverQps : 0.0);
         std::printf("  queries per connection, back to back: fewest %ld, most %ld (mean %.0f)\n",
                     load.fewestPerConnection, load.mostPerConnection, double(load.queries) / kLoadConnections);
-        std::printf("  load generator: one thread, %.0f%% / %.0f%% of a core (back to back / paced)\n",
-                    100.0 * load.clientCpuSeconds / load.seconds, 100.0 * paced.clientCpuSeconds / paced.seconds);
+        std::printf("  load generator: one thread, %.0f%% / %.0f%% of a core (back to back / paced); "
+                    "paced queries sent late by p50 %.2f / p99 %.2f ms\n",
+                    100.0 * load.clientCpuSeconds / load.seconds, 100.0 * paced.clientCpuSeconds / paced.seconds,
+                    paced.startDelay.p50, paced.startDelay.p99);
         std::printf("  server overhead ratio (in-process qps / server qps): %.1f\n", serverQps > 0 ? localQps / serverQps : 0.0);
         if (load.firstError.isEmpty() && !paced.firstError.isEmpty())
             std::printf("  first error: %s\n", qPrintable(paced.firstError));
