@@ -170,6 +170,9 @@ struct LoadResult {
     // How late the generator started due queries of paced connections that
     // were waiting: its own scheduling delay, which the latency cannot show.
     Percentiles startDelay;
+    long stalls = 0; // times the machine stood still longer than StallWatch::kStallMs
+    double stalledMs = 0;
+    double longestStallMs = 0;
     QString firstError;
 };
 
@@ -245,10 +248,10 @@ public:
         return true;
     }
 
-    // Sends the query's statement; only in Ready.
-    void startQuery(Clock::time_point now)
+    // Sends the query's statement; only in Ready. Its time starts here.
+    void startQuery()
     {
-        m_started = now;
+        m_started = Clock::now();
         m_rows = 0;
         send(m_sqlLine);
         m_state = State::Statement;
@@ -569,6 +572,52 @@ private:
     bool m_raised = false;
 };
 
+// Watches the machine itself while a run goes on: a thread that sleeps 1 ms
+// at a time and notes how much longer it slept. On a shared virtual machine
+// every thread, server and client alike, now and then stands still for a
+// while; such a stall lengthens every query in flight, whoever measures.
+class StallWatch {
+public:
+    StallWatch()
+        : m_thread([this] {
+              while (!m_stop.load(std::memory_order_relaxed)) {
+                  const auto before = Clock::now();
+                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                  const double over =
+                      std::chrono::duration<double, std::milli>(Clock::now() - before).count() - 1.0;
+                  if (over > kStallMs) {
+                      ++m_stalls;
+                      m_stalledMs += over;
+                  }
+                  m_longestMs = std::max(m_longestMs, over);
+              }
+          })
+    {
+    }
+    ~StallWatch() { stop(); }
+    StallWatch(const StallWatch&) = delete;
+    StallWatch& operator=(const StallWatch&) = delete;
+
+    void stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    // Valid after stop().
+    long stalls() const noexcept { return m_stalls; }
+    double stalledMs() const noexcept { return m_stalledMs; }
+    double longestMs() const noexcept { return m_longestMs; }
+    static constexpr double kStallMs = 20.0;
+
+private:
+    std::atomic<bool> m_stop{false};
+    long m_stalls = 0;
+    double m_stalledMs = 0;
+    double m_longestMs = 0;
+    std::thread m_thread; // last: starts once the fields above exist
+};
+
 double cpuSecondsOfThisProcess()
 {
     rusage usage{};
@@ -635,6 +684,7 @@ LoadResult runLoad(const ServerProcess& server, int seconds, int intervalMs = 0)
     // Every connection is open and idle now: the server's memory for them.
     result.rssOpenKib = settledResident(server);
 
+    StallWatch stallWatch;
     const double cpuBefore = cpuSecondsOfThisProcess();
     const auto start = Clock::now();
     const auto stopAt = start + std::chrono::seconds(seconds);
@@ -659,7 +709,7 @@ LoadResult runLoad(const ServerProcess& server, int seconds, int intervalMs = 0)
                     startDelays.push_back(std::chrono::duration<float, std::milli>(
                                               now - std::max(connection->due(), connection->finished()))
                                               .count());
-                connection->startQuery(now);
+                connection->startQuery();
                 if (intervalMs > 0)
                     connection->setDue(connection->due() + std::chrono::milliseconds(intervalMs));
             }
@@ -675,6 +725,10 @@ LoadResult runLoad(const ServerProcess& server, int seconds, int intervalMs = 0)
     }
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     result.clientCpuSeconds = cpuSecondsOfThisProcess() - cpuBefore;
+    stallWatch.stop();
+    result.stalls = stallWatch.stalls();
+    result.stalledMs = stallWatch.stalledMs();
+    result.longestStallMs = stallWatch.longestMs();
 
     result.queries = long(latencies.size());
     const auto [fewest, most] = std::minmax_element(
@@ -867,6 +921,10 @@ int main(int argc, char** argv)
                                               : "normal priority",
                     100.0 * load.clientCpuSeconds / load.seconds, 100.0 * paced.clientCpuSeconds / paced.seconds,
                     paced.startDelay.p50, paced.startDelay.p99);
+        std::printf("  machine stalls over %.0f ms (a 1 ms sleep overslept): back to back %ld, %.0f ms in all, "
+                    "longest %.0f ms; paced %ld, %.0f ms in all, longest %.0f ms\n",
+                    StallWatch::kStallMs, load.stalls, load.stalledMs, load.longestStallMs, paced.stalls,
+                    paced.stalledMs, paced.longestStallMs);
         std::printf("  server overhead ratio (in-process qps / server qps): %.1f\n", serverQps > 0 ? localQps / serverQps : 0.0);
         if (load.firstError.isEmpty() && !paced.firstError.isEmpty())
             std::printf("  first error: %s\n", qPrintable(paced.firstError));
