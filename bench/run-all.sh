@@ -6,7 +6,7 @@ set -eu
 build=${1:?build directory}
 found=0
 for prog in "$build"/bench/bench_*; do
-    [ -x "$prog" ] || continue
+    [ -f "$prog" ] && [ -x "$prog" ] || continue
     found=1
     echo "=== $(basename "$prog")"
     "$prog"
