@@ -14,31 +14,31 @@ QString withoutIsolationClause(const QString& statement)
     return statement.first(match.capturedStart());
 }
 
-int countParameterMarkers(QStringView statement)
-{
-    int count = 0;
-    const qsizetype n = statement.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = statement[i];
-        if (c == u'\'' || c == u'"') {
-            // A doubled quote inside stands for one; either way the literal
-            // continues after it, so skipping to each next quote is enough.
-            qsizetype end = statement.indexOf(c, i + 1);
-            i = end < 0 ? n : end;
-        } else if (c == u'-' && i + 1 < n && statement[i + 1] == u'-') {
-            const qsizetype end = statement.indexOf(u'\n', i + 2);
-            i = end < 0 ? n : end;
-        } else if (c == u'/' && i + 1 < n && statement[i + 1] == u'*') {
-            const qsizetype end = statement.indexOf(u"*/", i + 2);
-            i = end < 0 ? n : end + 1;
-        } else if (c == u'?') {
-            ++count;
-        }
-    }
-    return count;
-}
-
 namespace {
+
+// When a quoted literal or identifier, or a comment, starts at `i`: the
+// position of its last character (the length when it is not closed), so a
+// scan can step over it. Otherwise -1. A doubled quote inside a literal
+// stands for one; either way the literal continues after it, so ending at
+// each next quote and going on from there is enough.
+qsizetype endOfQuoteOrComment(QStringView statement, qsizetype i)
+{
+    const qsizetype n = statement.size();
+    const QChar c = statement[i];
+    qsizetype end = -1;
+    if (c == u'\'' || c == u'"') {
+        end = statement.indexOf(c, i + 1);
+    } else if (c == u'-' && i + 1 < n && statement[i + 1] == u'-') {
+        end = statement.indexOf(u'\n', i + 2);
+    } else if (c == u'/' && i + 1 < n && statement[i + 1] == u'*') {
+        end = statement.indexOf(u"*/", i + 2);
+        if (end >= 0)
+            ++end;
+    } else {
+        return -1;
+    }
+    return end < 0 ? n : end;
+}
 
 bool isIdentifierChar(QChar c)
 {
@@ -52,6 +52,21 @@ bool isHexDigit(QChar c)
 
 } // namespace
 
+int countParameterMarkers(QStringView statement)
+{
+    int count = 0;
+    const qsizetype n = statement.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = statement[i];
+        if (const qsizetype last = endOfQuoteOrComment(statement, i); last >= 0) {
+            i = last;
+        } else if (c == u'?') {
+            ++count;
+        }
+    }
+    return count;
+}
+
 QString hexLiteralsAsBlobs(const QString& statement)
 {
     QString out;
@@ -59,15 +74,8 @@ QString hexLiteralsAsBlobs(const QString& statement)
     qsizetype copied = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = statement[i];
-        if (c == u'\'' || c == u'"') {
-            const qsizetype end = statement.indexOf(c, i + 1);
-            i = end < 0 ? n : end;
-        } else if (c == u'-' && i + 1 < n && statement[i + 1] == u'-') {
-            const qsizetype end = statement.indexOf(u'\n', i + 2);
-            i = end < 0 ? n : end;
-        } else if (c == u'/' && i + 1 < n && statement[i + 1] == u'*') {
-            const qsizetype end = statement.indexOf(u"*/", i + 2);
-            i = end < 0 ? n : end + 1;
+        if (const qsizetype last = endOfQuoteOrComment(statement, i); last >= 0) {
+            i = last;
         } else if (c == u'0' && i + 1 < n && (statement[i + 1] == u'x' || statement[i + 1] == u'X') &&
                    (i == 0 || !isIdentifierChar(statement[i - 1]))) {
             qsizetype end = i + 2;
