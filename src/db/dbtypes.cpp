@@ -25,4 +25,13 @@ bool isStringType(TFieldType type) noexcept
     return type == ftString || type == ftFixedChar || type == ftWideString;
 }
 
+QByteArray trimTrailingBlanks(QByteArray text)
+{
+    qsizetype n = text.size();
+    while (n > 0 && text[n - 1] == ' ')
+        --n;
+    text.truncate(n);
+    return text;
+}
+
 } // namespace lystra

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <cstdint>
 #include <initializer_list>
 
@@ -42,6 +44,8 @@ enum TFieldType : std::uint8_t {
 bool isBlobType(TFieldType type) noexcept;
 // Types whose value is text: string, fixed char, wide string.
 bool isStringType(TFieldType type) noexcept;
+// A string value as it is stored and compared: without trailing blanks.
+QByteArray trimTrailingBlanks(QByteArray text);
 
 enum TFieldKind : std::uint8_t { fkData, fkCalculated, fkInternalCalc };
 

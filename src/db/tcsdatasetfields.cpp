@@ -14,15 +14,6 @@ namespace lystra {
 
 namespace {
 
-QByteArray trimTrailingBlanks(QByteArray text)
-{
-    qsizetype n = text.size();
-    while (n > 0 && text[n - 1] == ' ')
-        --n;
-    text.truncate(n);
-    return text;
-}
-
 bool writableState(TDataSetState state)
 {
     switch (state) {

@@ -16,15 +16,6 @@ QByteArray host(QStringView text)
     return HostCodec::host().encode(text);
 }
 
-QByteArray trimTrailingBlanks(QByteArray text)
-{
-    qsizetype n = text.size();
-    while (n > 0 && text[n - 1] == ' ')
-        --n;
-    text.truncate(n);
-    return text;
-}
-
 } // namespace
 
 // ---- TSQLUpdate ----------------------------------------------------------------
